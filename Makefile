@@ -1,0 +1,44 @@
+# Corvane's set-up and test commands. `make run` and `make test` install what is missing first.
+BUILD_DIR    ?= build
+BUILD_TYPE   ?= RelWithDebInfo
+JOBS         ?= $(shell nproc)
+CTEST_FLAGS  ?= --output-on-failure --timeout 300
+
+.PHONY: all deps configure build run test sanitize asan tsan clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	@bash scripts/run-corvane.sh $(BUILD_DIR)
+
+test: build
+	@cd $(BUILD_DIR) && ctest $(CTEST_FLAGS) -j $(JOBS)
+
+# Every test under AddressSanitizer + UndefinedBehaviorSanitizer, then the threaded engine
+# tests under ThreadSanitizer.
+sanitize: asan tsan
+
+asan: deps
+	@cmake -S . -B $(BUILD_DIR)/asan -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=address >/dev/null
+	@cmake --build $(BUILD_DIR)/asan -j $(JOBS)
+	@cd $(BUILD_DIR)/asan && \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest $(CTEST_FLAGS) -j $(JOBS)
+
+tsan: deps
+	@cmake -S . -B $(BUILD_DIR)/tsan -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=thread >/dev/null
+	@cmake --build $(BUILD_DIR)/tsan -j $(JOBS)
+	@cd $(BUILD_DIR)/tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest $(CTEST_FLAGS) -j $(JOBS) -L threaded
+
+clean:
+	rm -rf $(BUILD_DIR)

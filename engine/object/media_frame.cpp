@@ -1,0 +1,132 @@
+#include "object/media_frame.h"
+
+#include <memory>
+#include <new>
+
+#include "object/media_formats.h"
+
+namespace MediaBased {
+
+CVideoFrame::CVideoFrame(int32_t pixelFormat, int32_t width, int32_t height, bool topDown)
+    : CMediaFrameBase(FrameKindVideo),
+      pixelFormat_(pixelFormat),
+      width_(width),
+      height_(height),
+      topDown_(topDown) {}
+
+void CVideoFrame::Release() {
+    delete this;
+}
+
+IMediaFrame* CVideoFrame::Clone() {
+    try {
+        std::unique_ptr<CVideoFrame> copy(new CVideoFrame(pixelFormat_, width_, height_, topDown_));
+        copy->CopyCommonFrom(*this);
+        copy->interlaced_ = interlaced_;
+        copy->userFlag_ = userFlag_;
+        return copy.release();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+int32_t CVideoFrame::GetPlaneCount() {
+    return FindPixelFormatById(pixelFormat_).planeCount;
+}
+
+uint8_t* CVideoFrame::GetPlane(int32_t plane, int32_t* rowBytes, int32_t* lineSize,
+                               int32_t* rows) {
+    const AVFrame* frame = heldFrame();
+    if (frame == nullptr)
+        return nullptr;
+    const PixelFormatInfo format = FindPixelFormatById(pixelFormat_);
+    if (plane < 0 || plane >= format.planeCount || plane >= AV_NUM_DATA_POINTERS)
+        return nullptr;
+    if (rowBytes)
+        *rowBytes = (width_ >> format.widthShift[plane]) * format.bytesPerSample;
+    if (lineSize)
+        *lineSize = frame->linesize[plane];
+    if (rows)
+        *rows = height_ >> format.heightShift[plane];
+    return frame->data[plane];
+}
+
+void CVideoFrame::GetSize(int32_t* width, int32_t* height) {
+    if (width)
+        *width = width_;
+    if (height)
+        *height = height_;
+}
+
+IVideoFrame* CVideoFrame::SetInterlaced(bool interlaced) {
+    interlaced_ = interlaced;
+    return this;
+}
+
+IVideoFrame* CVideoFrame::SetUserFlag(bool flag) {
+    userFlag_ = flag;
+    return this;
+}
+
+CAudioFrame::CAudioFrame(int32_t sampleFormat, bool creationFlag, int32_t sampleRate,
+                         int32_t channels, int64_t channelLayout)
+    : CMediaFrameBase(FrameKindAudio),
+      sampleFormat_(sampleFormat),
+      creationFlag_(creationFlag),
+      channelLayout_(channelLayout),
+      sampleRate_(sampleRate),
+      channels_(channels),
+      interleaved_(IsInterleavedSampleFormat(sampleFormat)) {}
+
+void CAudioFrame::Release() {
+    delete this;
+}
+
+IMediaFrame* CAudioFrame::Clone() {
+    try {
+        std::unique_ptr<CAudioFrame> copy(
+            new CAudioFrame(sampleFormat_, creationFlag_, sampleRate_, channels_, channelLayout_));
+        copy->CopyCommonFrom(*this);
+        return copy.release();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+uint8_t* CAudioFrame::GetPlane(int32_t plane, int32_t* byteCount) {
+    const AVFrame* frame = heldFrame();
+    if (frame == nullptr)
+        return nullptr;
+    const int frameChannels = frame->ch_layout.nb_channels;
+    const int planes = interleaved_ ? 1 : channels_;
+    if (plane < 0 || plane >= planes)
+        return nullptr;
+    // The held frame decides what its planes really hold.
+    const auto format = static_cast<AVSampleFormat>(frame->format);
+    const int framePlanes = av_sample_fmt_is_planar(format) ? frameChannels : 1;
+    if (plane >= framePlanes)
+        return nullptr;
+    if (byteCount) {
+        const int samplesPerPlane =
+            frame->nb_samples * (av_sample_fmt_is_planar(format) ? 1 : frameChannels);
+        *byteCount = av_get_bytes_per_sample(format) * samplesPerPlane;
+    }
+    return frame->extended_data[plane];
+}
+
+int32_t CAudioFrame::GetSampleCount() {
+    const AVFrame* frame = heldFrame();
+    return frame ? frame->nb_samples : 0;
+}
+
+CCompressedFrame::CCompressedFrame() : CMediaFrameBase(FrameKindCompressed) {}
+
+void CCompressedFrame::Release() {
+    delete this;
+}
+
+AVFrame* HeldFrameOf(IMediaFrame* frame) {
+    return frame ? HeldFrameIn(frame->GetBuffer(), frame->GetBufferSize()) : nullptr;
+}
+
+}  // namespace MediaBased

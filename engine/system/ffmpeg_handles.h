@@ -1,0 +1,38 @@
+// Owning handles for FFmpeg objects, so that every exit path frees what it allocated.
+#pragma once
+
+#include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavfilter/avfilter.h>
+#include <libavformat/avformat.h>
+#include <libavutil/frame.h>
+}
+
+namespace SystemBased {
+
+struct AVFrameDeleter {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct AVPacketDeleter {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct AVCodecContextDeleter {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+struct AVFilterGraphDeleter {
+    void operator()(AVFilterGraph* graph) const { avfilter_graph_free(&graph); }
+};
+// For contexts opened with avformat_open_input.
+struct AVInputFormatContextDeleter {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+
+using FramePtr = std::unique_ptr<AVFrame, AVFrameDeleter>;
+using PacketPtr = std::unique_ptr<AVPacket, AVPacketDeleter>;
+using CodecContextPtr = std::unique_ptr<AVCodecContext, AVCodecContextDeleter>;
+using FilterGraphPtr = std::unique_ptr<AVFilterGraph, AVFilterGraphDeleter>;
+using InputFormatContextPtr = std::unique_ptr<AVFormatContext, AVInputFormatContextDeleter>;
+
+}  // namespace SystemBased

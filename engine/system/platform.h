@@ -1,0 +1,26 @@
+// The few operating-system services the engine needs, kept behind one small layer.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+namespace SystemBased::Platform {
+
+// The kernel's identifier of the calling thread, as shown by ps and gdb.
+uint64_t CurrentThreadId();
+
+// Logical processors currently online; at least 1.
+int ProcessorCount();
+
+// Microseconds since 1970-01-01 00:00 UTC of a wall-clock reading.
+int64_t MicrosecondsSinceEpoch(const timespec& wallClock);
+timespec WallClockNow();
+
+// Local calendar time of a wall-clock second.
+std::tm LocalTime(time_t seconds);
+
+// Path of the shared object (or executable) that holds this code.
+std::string OwnModulePath();
+
+}  // namespace SystemBased::Platform

@@ -1,0 +1,191 @@
+#include "object/media_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "system/ffmpeg_handles.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/pixdesc.h>
+}
+
+using namespace MediaBased;
+using SystemBased::FramePtr;
+
+namespace {
+
+// A real decoded-style picture with every byte of plane p set to fill + p.
+FramePtr MakePicture(AVPixelFormat format, int width, int height, uint8_t fill) {
+    FramePtr frame(av_frame_alloc());
+    frame->format = format;
+    frame->width = width;
+    frame->height = height;
+    EXPECT_EQ(av_frame_get_buffer(frame.get(), 0), 0);
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
+    for (int p = 0; p < av_pix_fmt_count_planes(format); ++p) {
+        const int rows = p == 0 ? height : AV_CEIL_RSHIFT(height, desc->log2_chroma_h);
+        std::memset(frame->data[p], fill + p, static_cast<size_t>(frame->linesize[p]) * rows);
+    }
+    return frame;
+}
+
+FramePtr MakeSound(AVSampleFormat format, int channels, int samples) {
+    FramePtr frame(av_frame_alloc());
+    frame->format = format;
+    frame->nb_samples = samples;
+    frame->sample_rate = 48000;
+    av_channel_layout_default(&frame->ch_layout, channels);
+    EXPECT_EQ(av_frame_get_buffer(frame.get(), 0), 0);
+    return frame;
+}
+
+struct PlaneGeometry {
+    int32_t rowBytes = -1, lineSize = -1, rows = -1;
+    uint8_t* data = nullptr;
+};
+
+PlaneGeometry PlaneOf(IVideoFrame* frame, int plane) {
+    PlaneGeometry g;
+    g.data = frame->GetPlane(plane, &g.rowBytes, &g.lineSize, &g.rows);
+    return g;
+}
+
+template <class T>
+struct Releaser {
+    void operator()(T* object) const { object->Release(); }
+};
+template <class T>
+using Owned = std::unique_ptr<T, Releaser<T>>;
+
+}  // namespace
+
+TEST(VideoFrame, PlaneGeometryFollowsThePixelFormat) {
+    struct Case {
+        int32_t engineFormat;
+        AVPixelFormat ffmpegFormat;
+        int width, height, planes;
+        int rowBytes[3], rows[3];
+    } cases[] = {
+        {PixelYUV420P, AV_PIX_FMT_YUV420P, 640, 360, 3, {640, 320, 320}, {360, 180, 180}},
+        {PixelNV12, AV_PIX_FMT_NV12, 640, 360, 2, {640, 640, 0}, {360, 180, 0}},
+        {PixelRGB24, AV_PIX_FMT_RGB24, 640, 360, 1, {1920, 0, 0}, {360, 0, 0}},
+        {PixelYUV411P, AV_PIX_FMT_YUV411P, 720, 480, 3, {720, 180, 180}, {480, 480, 480}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.engineFormat);
+        FramePtr picture = MakePicture(c.ffmpegFormat, c.width, c.height, 10);
+        Owned<CVideoFrame> frame(new CVideoFrame(c.engineFormat, c.width, c.height, true));
+        EXPECT_EQ(PlaneOf(frame.get(), 0).data, nullptr) << "an empty frame has no planes";
+        frame->Attach(picture.get());
+        EXPECT_EQ(frame->GetPlaneCount(), c.planes);
+        for (int p = 0; p < c.planes; ++p) {
+            const PlaneGeometry g = PlaneOf(frame.get(), p);
+            EXPECT_EQ(g.data, picture->data[p]) << "plane " << p;
+            EXPECT_EQ(g.rowBytes, c.rowBytes[p]) << "plane " << p;
+            EXPECT_EQ(g.rows, c.rows[p]) << "plane " << p;
+            EXPECT_EQ(g.lineSize, picture->linesize[p]) << "plane " << p;
+            EXPECT_GE(g.lineSize, g.rowBytes);
+        }
+        EXPECT_EQ(PlaneOf(frame.get(), c.planes).data, nullptr);
+        EXPECT_EQ(PlaneOf(frame.get(), -1).data, nullptr);
+    }
+}
+
+TEST(VideoFrame, CloneKeepsItsPictureWhenTheOriginalMovesOn) {
+    FramePtr first = MakePicture(AV_PIX_FMT_YUV420P, 64, 36, 40);
+    FramePtr second = MakePicture(AV_PIX_FMT_YUV420P, 64, 36, 90);
+    Owned<CVideoFrame> frame(new CVideoFrame(PixelYUV420P, 64, 36, true));
+    frame->Attach(first.get());
+    frame->SetTimes(400000, 800000)->SetKeyFrame(true);
+    frame->SetInterlaced(true);
+    first.reset();  // the frame's own reference keeps the picture alive
+
+    Owned<IMediaFrame> clone(frame->Clone());
+    ASSERT_NE(clone, nullptr);
+    frame->Attach(second.get());
+
+    auto* video = static_cast<IVideoFrame*>(clone.get());
+    for (int p = 0; p < 3; ++p) {
+        const PlaneGeometry g = PlaneOf(video, p);
+        ASSERT_NE(g.data, nullptr);
+        EXPECT_EQ(g.data[0], 40 + p);
+        EXPECT_EQ(g.data[g.rowBytes - 1], 40 + p);
+    }
+    EXPECT_EQ(PlaneOf(frame.get(), 0).data[0], 90);
+    int64_t start = 0, end = 0;
+    clone->GetTimes(&start, &end);
+    EXPECT_EQ(start, 400000);
+    EXPECT_EQ(end, 800000);
+    EXPECT_TRUE(clone->IsKeyFrame());
+    EXPECT_TRUE(video->IsInterlaced());
+    EXPECT_EQ(clone->GetKind(), FrameKindVideo);
+    EXPECT_NE(clone->GetBuffer(), frame->GetBuffer());
+}
+
+TEST(AudioFrame, InterleavingAndPlanesFollowTheSampleFormat) {
+    Owned<CAudioFrame> planar(new CAudioFrame(FLTP, true, 48000, 2, AV_CH_LAYOUT_STEREO));
+    Owned<CAudioFrame> packed(new CAudioFrame(S16, true, 48000, 2, AV_CH_LAYOUT_STEREO));
+    EXPECT_FALSE(planar->IsInterleaved());
+    EXPECT_TRUE(packed->IsInterleaved());
+    EXPECT_EQ(planar->GetKind(), FrameKindAudio);
+    EXPECT_EQ(planar->GetSampleCount(), 0);
+
+    FramePtr fltp = MakeSound(AV_SAMPLE_FMT_FLTP, 2, 1024);
+    FramePtr s16 = MakeSound(AV_SAMPLE_FMT_S16, 2, 1024);
+    planar->Attach(fltp.get());
+    packed->Attach(s16.get());
+    EXPECT_EQ(planar->GetSampleCount(), 1024);
+
+    int32_t bytes = 0;
+    EXPECT_EQ(planar->GetPlane(1, &bytes), fltp->extended_data[1]);
+    EXPECT_EQ(bytes, 1024 * 4) << "one planar channel holds its own samples only";
+    EXPECT_EQ(planar->GetPlane(2, &bytes), nullptr);
+    EXPECT_EQ(packed->GetPlane(0, &bytes), s16->extended_data[0]);
+    EXPECT_EQ(bytes, 1024 * 2 * 2);
+    EXPECT_EQ(packed->GetPlane(1, &bytes), nullptr);
+
+    Owned<IMediaFrame> clone(planar->Clone());
+    ASSERT_NE(clone, nullptr);
+    auto* audio = static_cast<IAudioFrame*>(clone.get());
+    EXPECT_EQ(audio->GetSampleCount(), 1024);
+    EXPECT_EQ(audio->GetChannelLayout(), static_cast<int64_t>(AV_CH_LAYOUT_STEREO));
+    EXPECT_TRUE(audio->GetCreationFlag());
+}
+
+TEST(CompressedFrame, IsNeverTakenForADecodedFrame) {
+    Owned<CCompressedFrame> frame(new CCompressedFrame());
+    EXPECT_EQ(frame->GetKind(), FrameKindCompressed);
+    EXPECT_EQ(frame->Clone(), nullptr);
+
+    // Holder tags in a 15-byte payload are just bytes.
+    frame->payload().Reallocate(15);
+    std::memcpy(frame->GetBuffer(), &kFrameHolderTag, 4);
+    std::memcpy(frame->GetBuffer() + 4, &kHolderSecondTag, 4);
+    EXPECT_EQ(HeldFrameOf(frame.get()), nullptr);
+    EXPECT_EQ(frame->GetBufferSize(), 15);
+
+    frame->SetDataSize(12);
+    EXPECT_EQ(frame->GetDataSize(), 12);
+}
+
+TEST(FramePayload, CopiesPacketHoldersAsNewReferences) {
+    FramePayload original;
+    SystemBased::PacketPtr packet(av_packet_alloc());
+    ASSERT_EQ(av_new_packet(packet.get(), 100), 0);
+    std::memset(packet->data, 7, 100);
+    original.Reallocate(kHolderSize);
+    AVPacket* raw = av_packet_clone(packet.get());
+    std::memcpy(original.data(), &kPacketHolderTag, 4);
+    std::memcpy(original.data() + 4, &kHolderSecondTag, 4);
+    std::memcpy(original.data() + 8, &raw, sizeof raw);
+
+    FramePayload copy;
+    copy.CopyFrom(original);
+    ASSERT_NE(copy.heldPacket(), nullptr);
+    EXPECT_NE(copy.heldPacket(), original.heldPacket());
+    EXPECT_EQ(copy.heldPacket()->size, 100);
+    EXPECT_EQ(copy.heldPacket()->data[99], 7);
+    EXPECT_EQ(copy.heldFrame(), nullptr);
+}

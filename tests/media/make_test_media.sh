@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Generates the small media files the tests read, with the ffmpeg command-line tool.
+# Usage: make_test_media.sh OUTPUT_DIR
+set -euo pipefail
+out="$1"
+stamp="$out/.complete"
+script_hash=$(sha256sum "$0" | cut -c1-16)
+if [[ -f "$stamp" && "$(cat "$stamp")" == "$script_hash" ]]; then
+  exit 0
+fi
+rm -rf "$out"
+mkdir -p "$out"
+cd "$out"
+
+ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
+video="testsrc2=size=640x360:rate=25"
+
+# H.264 with B-frames and AAC, 3 s.
+ff -f lavfi -i "$video:duration=3" -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=3" \
+   -c:v libx264 -preset veryfast -bf 3 -g 50 -pix_fmt yuv420p -c:a aac -b:a 96k -ac 2 h264_aac.mkv
+
+# One video, two audio tracks and a subtitle track.
+cat > subtitles.srt <<'SRT'
+1
+00:00:00,000 --> 00:00:01,500
+First line
+
+2
+00:00:01,500 --> 00:00:02,900
+Second line
+SRT
+ff -f lavfi -i "$video:duration=3" \
+   -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=3" \
+   -f lavfi -i "sine=frequency=880:sample_rate=48000:duration=3" -i subtitles.srt \
+   -map 0:v -map 1:a -map 2:a -map 3:s -c:v libx264 -preset veryfast -pix_fmt yuv420p \
+   -c:a:0 aac -ac:a:0 2 -c:a:1 libopus -ac:a:1 2 -c:s srt \
+   -metadata:s:a:0 language=eng -metadata:s:a:1 language=deu two_audio_subs.mkv
+
+# Audio only.
+ff -f lavfi -i "sine=frequency=330:sample_rate=48000:duration=3" -c:a libvorbis -ac 2 audio_only.mka
+
+# MP3 with an embedded cover picture.
+ff -f lavfi -i "testsrc2=size=160x160:rate=1:duration=1" -frames:v 1 cover.png
+ff -f lavfi -i "sine=frequency=500:sample_rate=44100:duration=3" -i cover.png \
+   -map 0:a -map 1:v -c:a libmp3lame -b:a 128k -c:v png -disposition:v attached_pic \
+   -id3v2_version 3 with_cover.mp3
+
+# 10-bit 4:2:2 video.
+ff -f lavfi -i "$video:duration=2" -c:v prores_ks -profile:v 2 -pix_fmt yuv422p10le yuv422p10.mkv
+
+# Audio that outlasts its video: 1 s of pictures, 3 s of sound.
+ff -f lavfi -i "$video:duration=1" -f lavfi -i "sine=frequency=600:sample_rate=48000:duration=3" \
+   -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -ac 2 audio_longer.mkv
+
+# A name with non-ASCII characters.
+cp h264_aac.mkv "Überraschung – видео 映画.mkv"
+
+echo "$script_hash" > "$stamp"
