@@ -23,7 +23,9 @@ AVPacket* HeldPacketIn(const uint8_t* buffer, int32_t capacity);
 
 class FramePayload {
 public:
-    FramePayload() = default;
+    // A payload that never holds references (a compressed frame's raw packet bytes) ignores
+    // holder tags, which packet data may begin with by chance.
+    explicit FramePayload(bool holdsReferences = true) : holdsReferences_(holdsReferences) {}
     FramePayload(const FramePayload&) = delete;
     FramePayload& operator=(const FramePayload&) = delete;
     ~FramePayload();
@@ -31,8 +33,8 @@ public:
     uint8_t* data() const { return buffer_; }
     int32_t capacity() const { return capacity_; }
 
-    AVFrame* heldFrame() const { return HeldFrameIn(buffer_, capacity_); }
-    AVPacket* heldPacket() const { return HeldPacketIn(buffer_, capacity_); }
+    AVFrame* heldFrame() const { return holdsReferences_ ? HeldFrameIn(buffer_, capacity_) : nullptr; }
+    AVPacket* heldPacket() const { return holdsReferences_ ? HeldPacketIn(buffer_, capacity_) : nullptr; }
 
     // Drops whatever is held and gives the payload a new zeroed buffer. Throws bad_alloc.
     void Reallocate(int32_t capacity);
@@ -47,6 +49,7 @@ private:
     void FreeHeld();
     void WriteHolder(uint32_t tag, const void* pointer);
 
+    bool holdsReferences_;
     uint8_t* buffer_ = nullptr;
     int32_t capacity_ = 0;
 };

@@ -126,7 +126,9 @@ void CCompressedFrame::Release() {
 }
 
 AVFrame* HeldFrameOf(IMediaFrame* frame) {
-    return frame ? HeldFrameIn(frame->GetBuffer(), frame->GetBufferSize()) : nullptr;
+    if (frame == nullptr || frame->GetKind() == FrameKindCompressed)
+        return nullptr;
+    return HeldFrameIn(frame->GetBuffer(), frame->GetBufferSize());
 }
 
 }  // namespace MediaBased

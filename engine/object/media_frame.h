@@ -60,7 +60,7 @@ public:
     AVFrame* heldFrame() const { return payload_.heldFrame(); }
 
 protected:
-    explicit CMediaFrameBase(int32_t kind) : kind_(kind) {}
+    explicit CMediaFrameBase(int32_t kind) : kind_(kind), payload_(kind != FrameKindCompressed) {}
     ~CMediaFrameBase() = default;
 
     // Copies the shared fields and the payload (with new references) from source.
@@ -155,7 +155,8 @@ public:
     IMediaFrame* Clone() override { return nullptr; }
 };
 
-// The decoded FFmpeg frame behind any engine frame, read through its public payload.
+// The decoded FFmpeg frame behind a decoded engine frame, read through its public payload;
+// null for compressed frames, whatever their bytes.
 AVFrame* HeldFrameOf(IMediaFrame* frame);
 
 }  // namespace MediaBased

@@ -2,6 +2,13 @@
 
 #include <new>
 
+#include "convert/media_converter.h"
+#include "convert/media_exporter.h"
+#include "convert/media_task_config.h"
+#include "filters/audio_resampler.h"
+#include "filters/image_converter.h"
+#include "import/ffmpeg_importer.h"
+#include "import/media_source_ex.h"
 #include "object/media_info.h"
 #include "vantrel/vantrel.h"
 
@@ -14,12 +21,13 @@ void CMediaManager::Release() {
 // The creating operations below return null while the engine has no implementation of the
 // object they make.
 
-IMediaSourceEx* CMediaManager::CreateMediaSource(const char*) {
-    return nullptr;
+IMediaSourceEx* CMediaManager::CreateMediaSource(const char* pathUtf8) {
+    return CMediaSourceEx::Create(this, pathUtf8);
 }
 
+// The name is not examined: every importer is the FFmpeg one.
 IMediaImporter* CMediaManager::CreateImporter(const char*) {
-    return nullptr;
+    return new (std::nothrow) CFFMediaImporter(this);
 }
 
 IMediaImporter* CMediaManager::OpenImporter(const char* pathUtf8) {
@@ -35,25 +43,39 @@ IMediaImporter* CMediaManager::OpenImporter(const char* pathUtf8) {
     return nullptr;
 }
 
-IAudioResampler* CMediaManager::CreateAudioResampler(int32_t, int32_t, int32_t, int64_t,
+IAudioResampler* CMediaManager::CreateAudioResampler(int32_t sampleFormat, int32_t channels,
+                                                     int32_t sampleRate, int64_t channelLayout,
                                                      int32_t) {
-    return nullptr;
+    try {
+        return new CAudioResampler(sampleFormat, channels, sampleRate, channelLayout);
+    } catch (...) {
+        return nullptr;
+    }
 }
 
-IImageConverter* CMediaManager::CreateImageConverter(int32_t, int32_t, int32_t, uint32_t) {
-    return nullptr;
+IImageConverter* CMediaManager::CreateImageConverter(int32_t pixelFormat, int32_t width,
+                                                     int32_t height, uint32_t flags) {
+    try {
+        return new CImageConverter(pixelFormat, width, height, flags);
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 IMediaConverter* CMediaManager::CreateConverter() {
-    return nullptr;
+    try {
+        return new CMediaConverter(this);
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 IMediaTaskConfig* CMediaManager::CreateTaskConfig() {
-    return nullptr;
+    return new (std::nothrow) CMediaTaskConfig();
 }
 
 IMediaExporter* CMediaManager::CreateExporter(void*) {
-    return nullptr;
+    return new (std::nothrow) CMediaExporter(this);
 }
 
 IMediaInfo* CMediaManager::CreateMediaInfo() {

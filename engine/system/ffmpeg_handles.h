@@ -7,6 +7,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
 #include <libavutil/frame.h>
 }
 
@@ -24,15 +25,32 @@ struct AVCodecContextDeleter {
 struct AVFilterGraphDeleter {
     void operator()(AVFilterGraph* graph) const { avfilter_graph_free(&graph); }
 };
+struct AVFilterInOutDeleter {
+    void operator()(AVFilterInOut* links) const { avfilter_inout_free(&links); }
+};
 // For contexts opened with avformat_open_input.
 struct AVInputFormatContextDeleter {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+// For contexts made with avformat_alloc_output_context2: closes the file if one was opened.
+struct AVOutputFormatContextDeleter {
+    void operator()(AVFormatContext* context) const {
+        if (context->oformat && !(context->oformat->flags & AVFMT_NOFILE))
+            avio_closep(&context->pb);
+        avformat_free_context(context);
+    }
+};
+struct AVAudioFifoDeleter {
+    void operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
 };
 
 using FramePtr = std::unique_ptr<AVFrame, AVFrameDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, AVPacketDeleter>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, AVCodecContextDeleter>;
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, AVFilterGraphDeleter>;
+using FilterInOutPtr = std::unique_ptr<AVFilterInOut, AVFilterInOutDeleter>;
 using InputFormatContextPtr = std::unique_ptr<AVFormatContext, AVInputFormatContextDeleter>;
+using OutputFormatContextPtr = std::unique_ptr<AVFormatContext, AVOutputFormatContextDeleter>;
+using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AVAudioFifoDeleter>;
 
 }  // namespace SystemBased

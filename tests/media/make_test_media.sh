@@ -52,6 +52,24 @@ ff -f lavfi -i "$video:duration=2" -c:v prores_ks -profile:v 2 -pix_fmt yuv422p1
 ff -f lavfi -i "$video:duration=1" -f lavfi -i "sine=frequency=600:sample_rate=48000:duration=3" \
    -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -ac 2 audio_longer.mkv
 
+# Matroska lists attachments as streams: a cover picture as a video stream without a frame
+# rate, a text file as an attachment stream that no decoder reads.
+printf 'notes\n' > notes.txt
+ff -f lavfi -i "testsrc2=size=320x180:rate=25:duration=1" \
+   -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=1" \
+   -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -ac 2 \
+   -attach cover.png -metadata:s:t:0 mimetype=image/png \
+   -attach notes.txt -metadata:s:t:1 mimetype=text/plain attached_cover.mkv
+
+# Subtitles and nothing else.
+ff -i subtitles.srt -c:s srt -f matroska subtitles_only.mks
+
+# Uncompressed 4x4 pictures whose bytes begin like a decoded-frame holder of an engine frame.
+for i in 1 2 3; do
+  printf '\xa0\x4a\x23\x01\xd5\x0f\x00\x00\xef\xbe\xad\xde\xef\xbe\xad\xde'
+done > holder_lookalike.gray
+ff -f rawvideo -pix_fmt gray -s 4x4 -r 25 -i holder_lookalike.gray -c:v rawvideo holder_lookalike.mkv
+
 # A name with non-ASCII characters.
 cp h264_aac.mkv "Überraschung – видео 映画.mkv"
 

@@ -166,6 +166,16 @@ TEST(CompressedFrame, IsNeverTakenForADecodedFrame) {
     EXPECT_EQ(HeldFrameOf(frame.get()), nullptr);
     EXPECT_EQ(frame->GetBufferSize(), 15);
 
+    // Nor in a large one: packet bytes may begin with the tags by chance, and releasing the
+    // frame must not take them for a reference.
+    frame->payload().Reallocate(64);
+    AVFrame* bogus = reinterpret_cast<AVFrame*>(0x1234);
+    std::memcpy(frame->GetBuffer(), &kFrameHolderTag, 4);
+    std::memcpy(frame->GetBuffer() + 4, &kHolderSecondTag, 4);
+    std::memcpy(frame->GetBuffer() + 8, &bogus, sizeof bogus);
+    EXPECT_EQ(HeldFrameOf(frame.get()), nullptr);
+    EXPECT_EQ(frame->payload().heldFrame(), nullptr);
+
     frame->SetDataSize(12);
     EXPECT_EQ(frame->GetDataSize(), 12);
 }

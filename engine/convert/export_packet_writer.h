@@ -1,0 +1,17 @@
+// Encoding one frame and writing what the encoder gives back.
+#pragma once
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace MediaBased {
+
+// Sends frame (null drains the encoder) and writes every packet the encoder returns,
+// interleaved, with its times moved from the encoder's time base to the stream's. packet is
+// scratch space. False when encoding or writing fails.
+bool EncodeAndWrite(AVCodecContext& encoder, const AVFrame* frame, AVFormatContext& output,
+                    AVStream& stream, AVPacket& packet);
+
+}  // namespace MediaBased

@@ -1,0 +1,172 @@
+#include "convert/media_converter.h"
+
+#include <memory>
+
+#include "convert/converter_task_thread.h"
+
+namespace MediaBased {
+namespace {
+
+constexpr uint32_t kSchedulerPassMs = 100;
+
+bool IsActive(int32_t state) {
+    return state == TaskRunning || state == TaskHeld;
+}
+
+}  // namespace
+
+CMediaConverter::CMediaConverter(IMediaManager* manager)
+    : manager_(manager), maxParallel_(SystemBased::GetProcessorCount()) {}
+
+CMediaConverter::~CMediaConverter() {
+    Stop();
+}
+
+void CMediaConverter::Release() {
+    stopping_.store(true);
+    delete this;
+}
+
+int32_t CMediaConverter::AddTask(IMediaTaskConfig* config) {
+    if (config == nullptr)
+        return -1;
+    try {
+        IMediaTaskConfig* copy = config->Clone();
+        if (copy == nullptr)
+            return -1;
+        auto task = std::unique_ptr<ConvertTask>(new ConvertTask{0.0, TaskWaiting, copy, nullptr});
+        std::lock_guard<std::mutex> lock(tasksLock_);
+        try {
+            tasks_.push_back(task.get());
+        } catch (...) {
+            copy->Release();
+            throw;
+        }
+        task.release();
+        return static_cast<int32_t>(tasks_.size());
+    } catch (...) {
+        return -1;
+    }
+}
+
+int32_t CMediaConverter::GetTaskCount() {
+    std::lock_guard<std::mutex> lock(tasksLock_);
+    return static_cast<int32_t>(tasks_.size());
+}
+
+ConvertTask* CMediaConverter::GetTask(uint32_t index) {
+    std::lock_guard<std::mutex> lock(tasksLock_);
+    return index < tasks_.size() ? tasks_[index] : nullptr;
+}
+
+int32_t CMediaConverter::GetUnfinishedTaskCount() {
+    std::lock_guard<std::mutex> lock(tasksLock_);
+    int32_t unfinished = 0;
+    for (const ConvertTask* task : tasks_) {
+        const int32_t state = task->state.load(std::memory_order_relaxed);
+        unfinished += state != TaskFailed && state != TaskFinished;
+    }
+    return unfinished;
+}
+
+void CMediaConverter::DestroyTaskLocked(ConvertTask* task) {
+    // Workers never take tasksLock_, so waiting for one while holding it cannot deadlock.
+    if (task->worker) {
+        task->worker->RequestStop();
+        task->worker->Join();
+        delete task->worker;
+        task->worker = nullptr;
+    }
+    if (task->config)
+        task->config->Release();
+    delete task;
+}
+
+bool CMediaConverter::RemoveTask(uint32_t index) {
+    std::lock_guard<std::mutex> lock(tasksLock_);
+    if (index >= tasks_.size())
+        return false;
+    DestroyTaskLocked(tasks_[index]);
+    tasks_.erase(tasks_.begin() + index);
+    return true;
+}
+
+bool CMediaConverter::Start() {
+    if (!schedulerStarted_.load()) {
+        CBaseThread::Start();
+        schedulerStarted_.store(true);
+    }
+    paused_.store(false);
+    stopping_.store(false);
+    startRequested_.store(true);
+    return true;
+}
+
+bool CMediaConverter::Pause() {
+    paused_.store(true);
+    return true;
+}
+
+bool CMediaConverter::Stop() {
+    {
+        std::lock_guard<std::mutex> lock(tasksLock_);
+        for (ConvertTask* task : tasks_)
+            DestroyTaskLocked(task);
+        tasks_.clear();
+    }
+    stopping_.store(true);
+    if (schedulerStarted_.load())
+        Join();
+    return true;
+}
+
+bool CMediaConverter::SetMaxParallelTasks(int32_t count) {
+    if (count > SystemBased::GetProcessorCount())
+        return false;
+    maxParallel_.store(count);
+    return true;
+}
+
+void CMediaConverter::Run() {
+    while (!stopping_.load()) {
+        if (paused_.load()) {
+            if (startRequested_.load()) {
+                HoldRunningTasks();
+                startRequested_.store(false);
+            }
+            SystemBased::SleepMilliseconds(kSchedulerPassMs);
+        } else {
+            SystemBased::SleepMilliseconds(kSchedulerPassMs);
+            StartWaitingTasks();
+        }
+    }
+}
+
+void CMediaConverter::HoldRunningTasks() {
+    std::lock_guard<std::mutex> lock(tasksLock_);
+    for (ConvertTask* task : tasks_) {
+        // A worker may finish at this very moment: only a task still running becomes held.
+        int32_t expected = TaskRunning;
+        task->state.compare_exchange_strong(expected, TaskHeld);
+    }
+}
+
+void CMediaConverter::StartWaitingTasks() {
+    std::lock_guard<std::mutex> lock(tasksLock_);
+    int32_t active = 0;
+    for (const ConvertTask* task : tasks_)
+        active += IsActive(task->state.load(std::memory_order_relaxed));
+    int32_t free = maxParallel_.load() - active;
+    for (ConvertTask* task : tasks_) {
+        if (free <= 0)
+            break;
+        if (task->state.load(std::memory_order_relaxed) != TaskWaiting)
+            continue;
+        task->worker = new ConverterTaskThread(task, task->config, manager_);
+        task->state.store(TaskRunning);
+        task->worker->Start();
+        --free;
+    }
+}
+
+}  // namespace MediaBased

@@ -1,0 +1,208 @@
+#include "convert/media_exporter.h"
+
+#include <new>
+#include <stdexcept>
+
+#include "convert/export_audio_stream.h"
+#include "convert/export_encoder_lookup.h"
+#include "convert/export_packet_writer.h"
+#include "convert/export_subtitle_stream.h"
+#include "convert/export_video_stream.h"
+#include "object/media_formats.h"
+#include "system/module_logger.h"
+
+namespace MediaBased {
+namespace {
+
+// Failures that the exporter reports only through its result.
+struct SilentFailure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+int64_t LayoutMask(const AVChannelLayout& layout) {
+    return layout.order == AV_CHANNEL_ORDER_NATIVE ? static_cast<int64_t>(layout.u.mask) : 0;
+}
+
+}  // namespace
+
+CMediaExporter::CMediaExporter(IMediaManager* manager) : manager_(manager) {}
+
+CMediaExporter::~CMediaExporter() {
+    FreeOutput();
+}
+
+void CMediaExporter::Release() {
+    Close();
+    delete this;
+}
+
+bool CMediaExporter::SetTargetInfo(IMediaInfo* info) {
+    if (info == nullptr)
+        return false;
+    IMediaInfo* copy = info->Clone();
+    if (copy == nullptr)
+        return false;
+    targetInfo_.reset(copy);
+    return true;
+}
+
+bool CMediaExporter::Open(const char* pathUtf8) {
+    if (pathUtf8 == nullptr || targetInfo_ == nullptr || output_ != nullptr)
+        return false;
+    try {
+        OpenOutput(pathUtf8);
+        return true;
+    } catch (...) {
+        FreeOutput();
+        return false;
+    }
+}
+
+void CMediaExporter::OpenOutput(const char* pathUtf8) {
+    // FFmpeg's file layer takes UTF-8 paths as they are.
+    outputPath_ = pathUtf8;
+    const char* formatName = targetInfo_->GetFormatName();
+    AVFormatContext* created = nullptr;
+    if (avformat_alloc_output_context2(&created, nullptr, *formatName ? formatName : nullptr,
+                                       outputPath_.c_str()) < 0 ||
+        created == nullptr)
+        throw SilentFailure("no muxer");
+    output_.reset(created);
+    packet_.reset(av_packet_alloc());
+    picture_.reset(av_frame_alloc());
+    if (packet_ == nullptr || picture_ == nullptr)
+        throw std::bad_alloc();
+
+    const int32_t count = targetInfo_->GetStreamCount();
+    for (int32_t i = 0; i < count; ++i) {
+        const StreamRecord* record = targetInfo_->GetStreamRecord(i);
+        auto entry = std::make_unique<ExportOutputStream>();
+        entry->encode = record->encode != 0;
+        entry->kind = record->kind;
+        streams_.push_back(std::move(entry));
+    }
+    for (int32_t i = 0; i < count; ++i)
+        SetUpStream(i);
+
+    if (!(output_->oformat->flags & AVFMT_NOFILE) &&
+        avio_open(&output_->pb, outputPath_.c_str(), AVIO_FLAG_WRITE) < 0)
+        SystemBased::ReportError("output file error", "63");
+    if (avformat_write_header(output_.get(), nullptr) < 0)
+        throw SilentFailure("header");
+    headerWritten_ = true;
+}
+
+void CMediaExporter::SetUpStream(int32_t index) {
+    const StreamRecord& record = *targetInfo_->GetStreamRecord(index);
+    const PropertyBlob* extradata = targetInfo_->GetStreamInfo(index)->GetProperty("extradata");
+    ExportOutputStream& entry = *streams_[index];
+    entry.encoder = FindExportEncoder(record.codecName);
+    const char* formatName = targetInfo_->GetFormatName();
+
+    if (entry.kind == StreamKindVideo || entry.kind == StreamKindAudio) {
+        entry.context.reset(avcodec_alloc_context3(entry.encoder));
+        if (entry.context == nullptr)
+            throw std::bad_alloc();
+    }
+    switch (entry.kind) {
+    case StreamKindVideo:
+        entry.stream =
+            CreateVideoStream(*output_, *entry.context, record, extradata, formatName);
+        if (entry.encode)
+            OpenVideoEncoder(entry);
+        break;
+    case StreamKindAudio:
+        entry.stream = CreateAudioStream(*output_, *entry.context, record, extradata);
+        if (entry.encode)
+            OpenAudioEncoder(entry);
+        break;
+    case StreamKindSubtitle:
+        entry.stream = CreateSubtitleStream(*output_, *entry.encoder, extradata);
+        return;
+    default:
+        return;
+    }
+    // The muxer learns the stream from the encoder's settings, opened or not.
+    if (avcodec_parameters_from_context(entry.stream->codecpar, entry.context.get()) < 0)
+        throw std::bad_alloc();
+}
+
+void CMediaExporter::OpenVideoEncoder(ExportOutputStream& entry) {
+    AVCodecContext& context = *entry.context;
+    if (avcodec_open2(&context, entry.encoder, nullptr) < 0)
+        throw SilentFailure("video encoder");
+    entry.encoderOpen = true;
+    const int32_t pixelFormat = FindPixelFormatByFfmpeg(context.pix_fmt).id;
+    if (pixelFormat == PixelFormatUnknown || manager_ == nullptr)
+        throw SilentFailure("no picture conversion");
+    entry.imageConverter.reset(
+        manager_->CreateImageConverter(pixelFormat, context.width, context.height, 0));
+    if (entry.imageConverter == nullptr)
+        throw SilentFailure("no picture conversion");
+}
+
+void CMediaExporter::OpenAudioEncoder(ExportOutputStream& entry) {
+    AVCodecContext& context = *entry.context;
+    if (avcodec_open2(&context, entry.encoder, nullptr) < 0)
+        throw SilentFailure("audio encoder");
+    entry.encoderOpen = true;
+    const int32_t sampleFormat = SampleFormatFromFfmpeg(context.sample_fmt);
+    if (sampleFormat == SampleFormatUnknown || manager_ == nullptr)
+        throw SilentFailure("no sound conversion");
+    entry.resampler.reset(manager_->CreateAudioResampler(
+        sampleFormat, context.ch_layout.nb_channels, context.sample_rate,
+        LayoutMask(context.ch_layout), 0));
+    if (entry.resampler == nullptr)
+        throw SilentFailure("no sound conversion");
+    const bool fixedFrames =
+        !(entry.encoder->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) && context.frame_size > 0;
+    if (fixedFrames)
+        entry.resampler->NamedParameter("W_AudioResamplerParamFrameSize",
+                                        std::to_string(context.frame_size).c_str());
+    entry.framer = std::make_unique<ExportAudioFramer>(fixedFrames ? context.frame_size : 0,
+                                                       context.sample_rate);
+}
+
+bool CMediaExporter::Close() {
+    if (output_ == nullptr)
+        return true;
+    bool finished = true;
+    try {
+        finished = headerWritten_ && FinishFile();
+    } catch (...) {
+        finished = false;
+    }
+    FreeOutput();
+    return finished;
+}
+
+bool CMediaExporter::FinishFile() {
+    for (auto& entry : streams_) {
+        if (!entry->encoderOpen || entry->stream == nullptr)
+            continue;
+        // A failing stream must not keep the others from being completed.
+        if (entry->framer)
+            EncodeQueuedAudio(*entry, true);
+        EncodeAndWrite(*entry->context, nullptr, *output_, *entry->stream, *packet_);
+    }
+    bool finished = av_write_trailer(output_.get()) >= 0;
+    if (!(output_->oformat->flags & AVFMT_NOFILE) && avio_closep(&output_->pb) < 0)
+        finished = false;
+    return finished;
+}
+
+void CMediaExporter::FreeOutput() {
+    for (auto& entry : streams_) {
+        entry->imageConverter.reset();
+        entry->resampler.reset();
+        entry->framer.reset();
+        entry->context.reset();
+    }
+    streams_.clear();
+    output_.reset();
+    headerWritten_ = false;
+    packet_.reset();
+    picture_.reset();
+}
+
+}  // namespace MediaBased

@@ -1,0 +1,110 @@
+// The exporter's frame path: pictures through the image converter and the constant-rate clock,
+// sound through the resampler and the framer, both into their encoders.
+#include "convert/export_packet_writer.h"
+#include "convert/media_exporter.h"
+#include "object/media_frame.h"
+
+namespace MediaBased {
+namespace {
+
+constexpr AVRational kMicroseconds{1, 1000000};
+
+// Frame times are in 100 ns units.
+int64_t ToEncoderTicks(int64_t start, AVRational timeBase) {
+    return av_rescale_q(start / 10, kMicroseconds, timeBase);
+}
+
+// What an encoder would read past the end of, or misread, must never reach it.
+bool FitsVideoEncoder(const AVFrame& picture, const AVCodecContext& encoder) {
+    return picture.format == encoder.pix_fmt && picture.width == encoder.width &&
+           picture.height == encoder.height;
+}
+
+bool FitsAudioEncoder(const AVFrame& sound, const AVCodecContext& encoder) {
+    return sound.format == encoder.sample_fmt &&
+           sound.ch_layout.nb_channels == encoder.ch_layout.nb_channels &&
+           (sound.sample_rate == 0 || sound.sample_rate == encoder.sample_rate);
+}
+
+}  // namespace
+
+bool CMediaExporter::WriteFrame(IMediaFrame* frame, uint32_t streamIndex) {
+    try {
+        if (frame == nullptr || streamIndex >= streams_.size())
+            return false;
+        ExportOutputStream& entry = *streams_[streamIndex];
+        const int32_t kind = frame->GetKind();
+        if (kind == FrameKindVideo && entry.kind == StreamKindVideo) {
+            auto* picture = dynamic_cast<IVideoFrame*>(frame);
+            return picture != nullptr && WriteVideo(entry, *picture);
+        }
+        if (kind == FrameKindAudio && entry.kind == StreamKindAudio) {
+            auto* sound = dynamic_cast<IAudioFrame*>(frame);
+            return sound != nullptr && WriteAudio(entry, *sound);
+        }
+        // Kinds 2 and 3 are subtitle and data frames, which nothing is written for.
+        if (kind == 2 && entry.kind == StreamKindSubtitle)
+            return false;
+        if (kind == 3)
+            return entry.encode;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool CMediaExporter::WriteVideo(ExportOutputStream& entry, IVideoFrame& frame) {
+    if (!entry.encoderOpen || entry.imageConverter == nullptr)
+        return false;
+    IVideoFrame* picture = entry.imageConverter->Convert(&frame);
+    if (picture == nullptr)
+        return false;
+    AVCodecContext& encoder = *entry.context;
+    int64_t start = 0;
+    picture->GetTimes(&start, nullptr);
+    const int64_t count = entry.clock.FramesFor(ToEncoderTicks(start, encoder.time_base));
+    if (count == 0)
+        return true;
+
+    const AVFrame* native = HeldFrameOf(picture);
+    bool result = native != nullptr && FitsVideoEncoder(*native, encoder) &&
+                  av_frame_ref(picture_.get(), native) >= 0;
+    // A repeated picture is the same reference sent again under the next time.
+    for (int64_t i = 0; i < count; ++i) {
+        if (result) {
+            picture_->pts = entry.clock.nextPts();
+            picture_->pict_type = AV_PICTURE_TYPE_NONE;
+            result = EncodeAndWrite(encoder, picture_.get(), *output_, *entry.stream, *packet_);
+        }
+        entry.clock.Advance();
+    }
+    av_frame_unref(picture_.get());
+    return result;
+}
+
+bool CMediaExporter::WriteAudio(ExportOutputStream& entry, IAudioFrame& frame) {
+    if (!entry.encoderOpen || entry.resampler == nullptr)
+        return false;
+    AVCodecContext& encoder = *entry.context;
+    for (IAudioFrame* sound = entry.resampler->Convert(&frame); sound != nullptr;
+         sound = entry.resampler->Convert(nullptr)) {
+        const AVFrame* native = HeldFrameOf(sound);
+        if (native == nullptr || !FitsAudioEncoder(*native, encoder))
+            return false;
+        int64_t start = 0;
+        sound->GetTimes(&start, nullptr);
+        entry.framer->Push(*native, ToEncoderTicks(start, encoder.time_base));
+        if (!EncodeQueuedAudio(entry, false))
+            return false;
+    }
+    return true;
+}
+
+bool CMediaExporter::EncodeQueuedAudio(ExportOutputStream& entry, bool flush) {
+    while (SystemBased::FramePtr next = entry.framer->Pull(flush))
+        if (!EncodeAndWrite(*entry.context, next.get(), *output_, *entry.stream, *packet_))
+            return false;
+    return true;
+}
+
+}  // namespace MediaBased

@@ -1,0 +1,103 @@
+#include "import/stream_description.h"
+
+#include <cstring>
+#include <limits>
+
+namespace MediaBased {
+namespace {
+
+constexpr AVRational kMicroseconds{1, 1000000};
+
+bool BothNonZero(AVRational value) {
+    return value.num != 0 && value.den != 0;
+}
+
+int32_t ClampToInt32(int64_t value) {
+    if (value > std::numeric_limits<int32_t>::max())
+        return std::numeric_limits<int32_t>::max();
+    if (value < std::numeric_limits<int32_t>::min())
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(value);
+}
+
+void DescribeVideo(const AVFormatContext& container, const AVStream& stream, StreamRecord& record) {
+    const AVCodecParameters& codec = *stream.codecpar;
+    record.kind = StreamKindVideo;
+    record.width = codec.width;
+    record.height = codec.height;
+    record.sarNum = codec.sample_aspect_ratio.num;
+    record.sarDen = codec.sample_aspect_ratio.den;
+    const double aspectDivisor = static_cast<double>(static_cast<uint32_t>(codec.height)) * record.sarDen;
+    record.displayAspect =
+        aspectDivisor != 0.0
+            ? static_cast<double>(static_cast<uint32_t>(codec.width)) * record.sarNum / aspectDivisor
+            : 0.0;
+
+    // Codec parameters carry no time base of their own; the real base frame rate stands in for
+    // the decoder's.
+    AVRational frameTime{0, 0};
+    if (BothNonZero(stream.avg_frame_rate))
+        frameTime = av_inv_q(stream.avg_frame_rate);
+    else if (BothNonZero(stream.time_base))
+        frameTime = stream.time_base;
+    else if (BothNonZero(stream.r_frame_rate))
+        frameTime = av_inv_q(stream.r_frame_rate);
+    record.frameTimeNum = frameTime.num;
+    record.frameTimeDen = frameTime.den;
+
+    if (stream.duration != AV_NOPTS_VALUE)
+        record.durationSeconds =
+            av_rescale_q(stream.duration, stream.time_base, kMicroseconds) / 1000000.0;
+    else if (container.duration != AV_NOPTS_VALUE)
+        record.durationSeconds = container.duration / 1000000.0;
+}
+
+void DescribeAudio(const AVStream& stream, StreamRecord& record) {
+    const AVCodecParameters& codec = *stream.codecpar;
+    record.kind = StreamKindAudio;
+    record.sampleRate = codec.sample_rate;
+    record.channels = codec.ch_layout.nb_channels;
+    record.channelLayout = codec.ch_layout.order == AV_CHANNEL_ORDER_NATIVE
+                               ? static_cast<int64_t>(codec.ch_layout.u.mask)
+                               : 0;
+}
+
+}  // namespace
+
+StreamRecord DescribeStream(const AVFormatContext& container, const AVStream& stream) {
+    StreamRecord record{};
+    record.id = stream.id;
+    record.codecName = const_cast<char*>(avcodec_get_name(stream.codecpar->codec_id));
+    record.bitRate = ClampToInt32(stream.codecpar->bit_rate);
+    switch (stream.codecpar->codec_type) {
+    case AVMEDIA_TYPE_VIDEO:
+        DescribeVideo(container, stream, record);
+        break;
+    case AVMEDIA_TYPE_AUDIO:
+        DescribeAudio(stream, record);
+        break;
+    default:
+        record.kind = StreamKindOther;
+        break;
+    }
+    return record;
+}
+
+ContainerDescription DescribeContainer(const AVFormatContext& container) {
+    ContainerDescription description;
+    description.info = std::make_unique<CMediaInfo>(false);
+    description.info->SetFormatName(container.iformat->name);
+    // An mp3 file's pictures are cover art, not video.
+    const bool mp3 = std::strcmp(container.iformat->name, "mp3") == 0;
+    for (unsigned i = 0; i < container.nb_streams; ++i) {
+        const AVStream& stream = *container.streams[i];
+        if (mp3 && stream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+            continue;
+        const StreamRecord record = DescribeStream(container, stream);
+        description.info->AddStream(&record);
+        description.containerIndexOf.push_back(static_cast<int>(i));
+    }
+    return description;
+}
+
+}  // namespace MediaBased

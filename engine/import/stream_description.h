@@ -1,0 +1,24 @@
+// How a probed container and its streams are described to the engine's clients.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "object/media_info.h"
+#include "system/ffmpeg_handles.h"
+
+namespace MediaBased {
+
+// The record of one stream. Its codecName points at FFmpeg's static text: copy the record
+// (AddStream does) before keeping it.
+StreamRecord DescribeStream(const AVFormatContext& container, const AVStream& stream);
+
+struct ContainerDescription {
+    std::unique_ptr<CMediaInfo> info;  // made for the importer itself, not for a caller
+    std::vector<int> containerIndexOf;  // container stream index of each listed stream
+};
+
+// Every stream in container order, except an mp3 file's cover pictures.
+ContainerDescription DescribeContainer(const AVFormatContext& container);
+
+}  // namespace MediaBased

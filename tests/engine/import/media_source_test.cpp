@@ -1,0 +1,242 @@
+#include "import/ffmpeg_media_source.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "import_test_support.h"
+#include "object/media_manager.h"
+
+using namespace MediaBased;
+
+namespace {
+
+constexpr int64_t kPictureTime = 400000;  // 25 frames per second, in 100 ns units
+
+struct OpenedSource {
+    Owned<IMediaImporter> importer;
+    Owned<IMediaSource> source;  // released first: it reads the importer's container
+};
+
+OpenedSource Open(const std::string& name, std::vector<StreamSelection> selections) {
+    CMediaManager manager;
+    OpenedSource opened;
+    opened.importer.reset(manager.OpenImporter(TestMedia(name).c_str()));
+    if (opened.importer)
+        opened.source.reset(opened.importer->CreateSource(
+            0, selections.data(), static_cast<int32_t>(selections.size())));
+    return opened;
+}
+
+std::string HasAv(const OpenedSource& opened) {
+    return reinterpret_cast<const char*>(
+        opened.source->NamedParameter("R_MediaSourceParamHasAV", nullptr));
+}
+
+}  // namespace
+
+TEST(MediaSource, SlotsFollowTheSelectionAndFramesTheContainerOrder) {
+    for (bool videoFirst : {true, false}) {
+        OpenedSource opened = Open("h264_aac.mkv", videoFirst ? std::vector<StreamSelection>{{0, 0}, {1, 0}}
+                                                              : std::vector<StreamSelection>{{1, 0}, {0, 0}});
+        ASSERT_NE(opened.source, nullptr);
+        const std::vector<Delivered> frames = ReadAll(opened.source.get(), 30);
+        ASSERT_EQ(frames.size(), 30u);
+        const int32_t videoSlot = videoFirst ? 0 : 1;
+        for (const Delivered& frame : frames)
+            EXPECT_EQ(frame.kind, frame.slot == videoSlot ? FrameKindVideo : FrameKindAudio);
+        // Interleaved as in the file, not one stream after the other.
+        EXPECT_FALSE(OfSlot(frames, 0).empty());
+        EXPECT_FALSE(OfSlot(frames, 1).empty());
+    }
+}
+
+TEST(MediaSource, EveryPictureAndSoundBlockComesOutBeforeTheEnd) {
+    const std::string path = TestMedia("h264_aac.mkv");
+    OpenedSource opened = Open("h264_aac.mkv", {{0, 0}, {1, 0}});
+    ASSERT_NE(opened.source, nullptr);
+    Watchdog watchdog(std::chrono::seconds(120), "end of stream");
+    long counts[2] = {0, 0};
+    IMediaFrame* frame = nullptr;
+    int32_t slot = -1;
+    // The converter's loop: the end is asked for before every read.
+    while (!opened.source->IsEndOfStream())
+        if (opened.source->ReadFrame(&frame, &slot, nullptr))
+            ++counts[slot];
+    // The B-frame decoder holds pictures back; they come out when the file ends.
+    EXPECT_EQ(counts[0], ProbeDecodedFrames(path, "v:0"));
+    EXPECT_EQ(counts[1], ProbeDecodedFrames(path, "a:0"));
+    EXPECT_FALSE(opened.source->ReadFrame(&frame, &slot, nullptr));
+    EXPECT_FALSE(opened.source->ReadFrame(nullptr, &slot, nullptr));
+}
+
+TEST(MediaSource, StartTimesArePresentationTimes) {
+    OpenedSource opened = Open("h264_aac.mkv", {{0, 0}, {1, 0}});
+    ASSERT_NE(opened.source, nullptr);
+    const std::vector<Delivered> frames = ReadAll(opened.source.get());
+    const std::vector<Delivered> pictures = OfSlot(frames, 0);
+    const std::vector<Delivered> sound = OfSlot(frames, 1);
+    // ffprobe's presentation times are Matroska's milliseconds.
+    const std::vector<std::string> probed =
+        ProbeLines(TestMedia("h264_aac.mkv"), "v:0", "frame=best_effort_timestamp");
+    ASSERT_EQ(probed.size(), pictures.size());
+    ASSERT_FALSE(sound.empty());
+    EXPECT_TRUE(pictures[0].keyFrame);
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        EXPECT_EQ(std::to_string(pictures[i].start / 10000), probed[i]) << "picture " << i;
+        EXPECT_EQ(pictures[i].end - pictures[i].start, kPictureTime) << "picture " << i;
+        EXPECT_FALSE(pictures[i].discontinuity) << "picture " << i;
+        if (i > 0) {
+            EXPECT_EQ(pictures[i].start - pictures[i - 1].start, kPictureTime) << "picture " << i;
+        }
+    }
+    EXPECT_LE(std::abs(sound[0].start - pictures[0].start), kPictureTime);
+    int64_t soundTime = 0;
+    for (size_t i = 0; i < sound.size(); ++i) {
+        EXPECT_EQ(sound[i].end - sound[i].start, sound[i].sampleCount * 10000000LL / 48000);
+        EXPECT_EQ(sound[i].discontinuity, false) << "block " << i;
+        soundTime += sound[i].end - sound[i].start;
+    }
+    EXPECT_NEAR(soundTime / 1e7, 3.0, 0.05);
+}
+
+TEST(MediaSource, PassThroughFramesAreThePacketsUnchanged) {
+    const std::vector<std::string> packetSizes =
+        ProbeLines(TestMedia("h264_aac.mkv"), "v:0", "packet=size");
+    OpenedSource opened = Open("h264_aac.mkv", {{0, 1}});
+    ASSERT_NE(opened.source, nullptr);
+    const std::vector<Delivered> frames = ReadAll(opened.source.get());
+    ASSERT_EQ(frames.size(), packetSizes.size());
+    int32_t largest = 0;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_EQ(std::to_string(frames[i].dataSize), packetSizes[i]) << "packet " << i;
+        EXPECT_EQ(frames[i].kind, FrameKindCompressed);
+        EXPECT_EQ(frames[i].start | frames[i].end, 0);
+        largest = std::max(largest, frames[i].dataSize);
+        EXPECT_GE(frames[i].bufferSize, frames[i].dataSize);
+    }
+    EXPECT_LE(frames.back().bufferSize, 2 * largest) << "the buffer grows to twice a packet";
+    EXPECT_TRUE(opened.source->IsEndOfStream());
+}
+
+TEST(MediaSource, PassedBytesThatLookLikeAFrameHolderStayBytes) {
+    OpenedSource opened = Open("holder_lookalike.mkv", {{0, 1}});
+    ASSERT_NE(opened.source, nullptr);
+    const unsigned char holder[16] = {0xa0, 0x4a, 0x23, 0x01, 0xd5, 0x0f, 0x00, 0x00,
+                                      0xef, 0xbe, 0xad, 0xde, 0xef, 0xbe, 0xad, 0xde};
+    IMediaFrame* frame = nullptr;
+    int32_t slot = -1;
+    int packets = 0;
+    for (; opened.source->ReadFrame(&frame, &slot, nullptr); ++packets)
+        EXPECT_EQ(std::memcmp(frame->GetBuffer(), holder, sizeof holder), 0);
+    EXPECT_EQ(packets, 3);
+    opened.source.reset();  // must not free the bytes as if they held a frame reference
+}
+
+TEST(MediaSource, SeekStartsOverAndForgetsWhatWasReadAhead) {
+    OpenedSource opened = Open("h264_aac.mkv", {{0, 0}, {1, 0}});
+    ASSERT_NE(opened.source, nullptr);
+    const std::vector<Delivered> whole = ReadAll(opened.source.get());
+    ASSERT_TRUE(opened.source->IsEndOfStream());
+    ASSERT_TRUE(opened.source->Seek(0));
+    EXPECT_FALSE(opened.source->IsEndOfStream());
+    const std::vector<Delivered> again = ReadAll(opened.source.get());
+    EXPECT_EQ(OfSlot(again, 0).size(), OfSlot(whole, 0).size());
+    EXPECT_EQ(OfSlot(again, 1).size(), OfSlot(whole, 1).size());
+    ASSERT_FALSE(again.empty());
+    EXPECT_TRUE(OfSlot(again, 0).front().discontinuity) << "the time jumped back";
+
+    // Packets read ahead before a seek never come out after it.
+    for (size_t readBefore : {0u, 1u, 7u, 90u}) {
+        ReadAll(opened.source.get(), readBefore);
+        ASSERT_TRUE(opened.source->Seek(0));
+        const std::vector<Delivered> restarted = ReadAll(opened.source.get(), 40);
+        ASSERT_FALSE(OfSlot(restarted, 0).empty() || OfSlot(restarted, 1).empty());
+        EXPECT_EQ(OfSlot(restarted, 0).front().start, OfSlot(whole, 0).front().start) << readBefore;
+        EXPECT_EQ(OfSlot(restarted, 1).front().start, OfSlot(whole, 1).front().start) << readBefore;
+    }
+
+    // Keys every 2 s; the frame-seek flag moves on to the next one.
+    ASSERT_TRUE(opened.source->Seek(1500));
+    const std::vector<Delivered> middle = OfSlot(ReadAll(opened.source.get(), 10), 0);
+    ASSERT_FALSE(middle.empty());
+    EXPECT_TRUE(middle[0].keyFrame);
+    EXPECT_GE(middle[0].start, 15000000);
+    EXPECT_LE(middle[0].start, 20000000 + kPictureTime);
+}
+
+TEST(MediaSource, SeekWithoutALaterKeyFrameLandsOnAnEarlierOne) {
+    // One key frame only, at the start: nothing to move on to after 600 ms.
+    OpenedSource opened = Open("two_audio_subs.mkv", {{0, 0}});
+    ASSERT_NE(opened.source, nullptr);
+    ASSERT_TRUE(opened.source->Seek(600));
+    EXPECT_FALSE(opened.source->IsEndOfStream());
+    const std::vector<Delivered> pictures = OfSlot(ReadAll(opened.source.get(), 5), 0);
+    ASSERT_FALSE(pictures.empty());
+    EXPECT_TRUE(pictures[0].keyFrame);
+    EXPECT_LE(pictures[0].start, 6000000);
+}
+
+TEST(MediaSource, DurationIsThatOfTheLongestStream) {
+    // Container duration, or a stream's own (mp3: in a time base far finer than microseconds).
+    for (const char* name : {"audio_longer.mkv", "with_cover.mp3"}) {
+        OpenedSource opened = Open(name, {{0, 0}});
+        ASSERT_NE(opened.source, nullptr) << name;
+        EXPECT_GE(opened.source->GetDuration(), 2990) << name;
+        EXPECT_LE(opened.source->GetDuration(), 3100) << name;
+    }
+}
+
+TEST(MediaSource, HasAvTextNamesTheSelectedKinds) {
+    OpenedSource both = Open("h264_aac.mkv", {{0, 0}, {1, 1}});
+    OpenedSource audio = Open("h264_aac.mkv", {{1, 0}});
+    OpenedSource video = Open("h264_aac.mkv", {{0, 1}});
+    OpenedSource nothing = Open("h264_aac.mkv", {});
+    ASSERT_TRUE(both.source && audio.source && video.source && nothing.source);
+    EXPECT_EQ(HasAv(both), "3");
+    EXPECT_EQ(HasAv(audio), "1");
+    EXPECT_EQ(HasAv(video), "2");
+    EXPECT_EQ(HasAv(nothing), "0");
+    EXPECT_EQ(both.source->NamedParameter("W_AudioResamplerParamFrameSize", "1024"), 0);
+    EXPECT_EQ(both.source->NamedParameter(nullptr, nullptr), 0);
+    EXPECT_EQ(both.source->ReservedQuery(nullptr), nullptr);
+    EXPECT_TRUE(ReadAll(nothing.source.get()).empty());
+    EXPECT_TRUE(nothing.source->IsEndOfStream());
+}
+
+TEST(MediaSource, StreamsWithoutPicturesOrSound) {
+    OpenedSource decoded = Open("two_audio_subs.mkv", {{3, 0}});
+    ASSERT_NE(decoded.source, nullptr);
+    EXPECT_TRUE(ReadAll(decoded.source.get()).empty()) << "decoded subtitles yield no frames";
+    OpenedSource passed = Open("two_audio_subs.mkv", {{3, 1}});
+    ASSERT_NE(passed.source, nullptr);
+    const std::vector<Delivered> lines = ReadAll(passed.source.get());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].dataSize, static_cast<int32_t>(std::strlen("First line")));
+
+    CMediaManager manager;
+    Owned<IMediaImporter> importer(manager.OpenImporter(TestMedia("attached_cover.mkv").c_str()));
+    ASSERT_NE(importer, nullptr);
+    LogCapture log;
+    const StreamSelection notes[] = {{0, 0}, {3, 0}};
+    EXPECT_EQ(importer->CreateSource(0, notes, 2), nullptr);
+    EXPECT_TRUE(log.Has("avcodec_open error.", "301"));
+    const StreamSelection notesPassedThrough{3, 1};
+    EXPECT_NE(Owned<IMediaSource>(importer->CreateSource(0, &notesPassedThrough, 1)), nullptr);
+}
+
+TEST(MediaSource, ReleaseReturnsPromptlyWhateverTheWorkerIsDoing) {
+    using Clock = std::chrono::steady_clock;
+    Watchdog watchdog(std::chrono::seconds(60), "release");
+    // At once, while reading ahead, and long after the worker filled its queue.
+    for (int wait : {0, 5, 300}) {
+        OpenedSource opened = Open("h264_aac.mkv", {{0, 0}, {1, 0}});
+        ASSERT_NE(opened.source, nullptr);
+        std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+        if (wait == 5)
+            ReadAll(opened.source.get(), 3);
+        const auto before = Clock::now();
+        opened.source.reset();
+        EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(500)) << wait;
+    }
+}
