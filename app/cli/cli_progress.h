@@ -1,0 +1,24 @@
+// Progress of a run on standard error: one line per file, rewritten in place on a terminal,
+// appended lines when each file's state changes otherwise.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+struct FileProgress {
+    QString name;
+    QString state;   // "waiting", "running", "finished", "failed", "skipped"
+    int percent = 0;
+};
+
+class CliProgress {
+public:
+    explicit CliProgress(bool terminal) : terminal_(terminal) {}
+    void show(const std::vector<FileProgress>& files);
+
+private:
+    bool terminal_;
+    int linesDrawn_ = 0;
+    std::vector<FileProgress> last_;
+};

@@ -1,0 +1,38 @@
+// The process-wide state every window reaches for: the engine, the added sources, the
+// profile catalogue and the settings.
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "app_settings.h"
+#include "profile_manager.h"
+#include "source_file.h"
+#include "vantrel/interfaces.h"
+
+class AppContext {
+public:
+    static AppContext& instance();
+    ~AppContext();
+
+    // Null when the engine could not be created.
+    MediaBased::IMediaManager* mediaManager() const { return manager_; }
+    SourceList& sourceList() { return *sourceList_; }
+    ProfileManager* profileManager() const { return profileManager_.get(); }
+    AppSettings* settings() const { return settings_.get(); }
+
+    // Installs and loads the catalogue shipped in folder; false on any failure.
+    bool loadProfiles(const QString& folder);
+
+    // The folder holding the shipped profile.xml and profile.res: the "profile" folder beside
+    // the program, else <prefix>/share/corvane/profile of an installed program.
+    static QString shippedProfileFolder();
+
+private:
+    AppContext();
+
+    std::unique_ptr<SourceList> sourceList_;
+    MediaBased::IMediaManager* manager_ = nullptr;
+    std::unique_ptr<ProfileManager> profileManager_;
+    std::unique_ptr<AppSettings> settings_;
+};

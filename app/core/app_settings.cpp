@@ -1,0 +1,117 @@
+#include "app_settings.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace {
+
+const char kDatePattern[] = "MM.dd.yyyy";
+constexpr int kMaxCheckUpdateDays = 180;
+
+QString ResolveDataRoot() {
+    const QString fromEnvironment = qEnvironmentVariable("appdata");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+}
+
+}  // namespace
+
+AppSettings::AppSettings() : dataRoot_(ResolveDataRoot()) {
+    QDir().mkpath(programFolder());
+    settings_ = std::make_unique<QSettings>(programFolder() + "/app_config.xml", QSettings::IniFormat);
+    firstRunDays();
+}
+
+AppSettings::~AppSettings() = default;
+
+QString AppSettings::programFolder() const {
+    return dataRoot_ + "/corvane";
+}
+
+QString AppSettings::lastOpenFileDir() const {
+    return settings_->value("LastOpenFileDir", QString()).toString();
+}
+
+void AppSettings::setLastOpenFileDir(const QString& dir) {
+    settings_->setValue("LastOpenFileDir", dir);
+}
+
+QString AppSettings::lastOpenFolderPath() const {
+    return settings_->value("LastOpenFolderPath", QString()).toString();
+}
+
+void AppSettings::setLastOpenFolderPath(const QString& path) {
+    settings_->setValue("LastOpenFolderPath", path);
+}
+
+QString AppSettings::outputFileDir() const {
+    QString dir = settings_->value("OutputFileDir", QString()).toString();
+    if (dir.isEmpty())
+        dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/corvane";
+    QDir().mkpath(dir);
+    return QDir(dir).absolutePath();
+}
+
+void AppSettings::setOutputFileDir(const QString& dir) {
+    settings_->setValue("OutputFileDir", dir);
+}
+
+int AppSettings::maxTasksAtOnce() const {
+    return settings_->value("MaxTasksAtOnce", "1").toInt();
+}
+
+void AppSettings::setMaxTasksAtOnce(int count) {
+    settings_->setValue("MaxTasksAtOnce", count);
+}
+
+bool AppSettings::shutdownAfterFinished() const {
+    return settings_->value("ShutdownAfterFinished", false).toBool();
+}
+
+void AppSettings::setShutdownAfterFinished(bool on) {
+    settings_->setValue("ShutdownAfterFinished", on);
+}
+
+int AppSettings::checkUpdateDays() const {
+    return settings_->value("CheckUpdateDays", 7).toInt();
+}
+
+void AppSettings::setCheckUpdateDays(int days) {
+    settings_->setValue("CheckUpdateDays", std::min(days, kMaxCheckUpdateDays));
+}
+
+bool AppSettings::checkForUpdate() const {
+    return settings_->value("CheckForUpdate", true).toBool();
+}
+
+void AppSettings::setCheckForUpdate(bool on) {
+    settings_->setValue("CheckForUpdate", on);
+}
+
+QDate AppSettings::lastCheckUpdateDate() const {
+    return QDate::fromString(settings_->value("LastCheckUpdateDate").toString(), kDatePattern);
+}
+
+void AppSettings::setLastCheckUpdateDate(const QDate& date) {
+    settings_->setValue("LastCheckUpdateDate", date.toString(kDatePattern));
+}
+
+int AppSettings::firstRunDays() {
+    const qulonglong stamp = settings_->value("it", "0").toULongLong();
+    const QDate today = QDate::currentDate();
+    QDate firstRun = today;
+    if (stamp != 0) {
+        firstRun = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(stamp)).date();
+    } else {
+        const qint64 midnight = today.startOfDay().toSecsSinceEpoch();
+        settings_->setValue("it", static_cast<qulonglong>(midnight));
+    }
+    return static_cast<int>(firstRun.daysTo(today));
+}
+
+void AppSettings::sync() {
+    settings_->sync();
+}

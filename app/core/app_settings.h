@@ -1,0 +1,51 @@
+// The program's persistent configuration: one INI file per user, app_config.xml.
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <memory>
+
+class QSettings;
+
+class AppSettings {
+public:
+    AppSettings();
+    ~AppSettings();
+    AppSettings(const AppSettings&) = delete;
+    AppSettings& operator=(const AppSettings&) = delete;
+
+    // The user's data root without the program folder: $appdata, else Qt's generic data location.
+    QString dataRoot() const { return dataRoot_; }
+    // dataRoot()/corvane, where the settings file and the installed catalogue live.
+    QString programFolder() const;
+    QSettings* qsettings() const { return settings_.get(); }
+
+    QString lastOpenFileDir() const;
+    void setLastOpenFileDir(const QString& dir);
+    QString lastOpenFolderPath() const;
+    void setLastOpenFolderPath(const QString& path);
+
+    // The chosen output folder, or <documents>/corvane; created when missing.
+    QString outputFileDir() const;
+    void setOutputFileDir(const QString& dir);
+
+    int maxTasksAtOnce() const;
+    void setMaxTasksAtOnce(int count);
+    bool shutdownAfterFinished() const;
+    void setShutdownAfterFinished(bool on);
+    int checkUpdateDays() const;
+    void setCheckUpdateDays(int days);  // at most 180
+    bool checkForUpdate() const;
+    void setCheckForUpdate(bool on);
+    QDate lastCheckUpdateDate() const;  // invalid when never checked
+    void setLastCheckUpdateDate(const QDate& date);
+
+    // Days since the first start; records that start on first use.
+    int firstRunDays();
+
+    void sync();
+
+private:
+    QString dataRoot_;
+    std::unique_ptr<QSettings> settings_;
+};

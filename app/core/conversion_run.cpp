@@ -1,0 +1,82 @@
+#include "conversion_run.h"
+
+#include <QDir>
+
+#include "output_namer.h"
+#include "source_file.h"
+
+using namespace MediaBased;
+
+bool ConversionRun::start(const SourceList& sources, const OutputSetting& setting,
+                          const QString& outputFolder, int maxParallel) {
+    stop();
+    if (manager_ == nullptr || (converter_ = manager_->CreateConverter()) == nullptr)
+        return false;
+    // The engine refuses more than the processor count and then keeps its own default.
+    converter_->SetMaxParallelTasks(maxParallel);
+
+    OutputNamer namer(outputFolder);
+    for (int i = 0; i < sources.count(); ++i) {
+        const SourceFile* source = sources.at(i);
+        IMediaTaskConfig* config = manager_->CreateTaskConfig();
+        IMediaInfo* target = manager_->CreateMediaInfo();
+        if (config == nullptr || target == nullptr) {
+            if (config)
+                config->Release();
+            if (target)
+                target->Release();
+            continue;
+        }
+        const QString extension = fillTaskConfiguration(config, target, setting, *source);
+        config->SetTargetInfo(target);
+        target->Release();
+        config->SetSourcePath(source->path().toUtf8().constData());
+        const QString targetPath =
+            QDir::toNativeSeparators(namer.makeTargetPath(source->baseName(), extension));
+        config->SetTargetPath(targetPath.toUtf8().constData());
+        if (converter_->AddTask(config) > 0) {
+            targets_.append(targetPath);
+            sourceIndexes_.push_back(i);
+        }
+        config->Release();
+    }
+    converter_->Start();
+    return true;
+}
+
+int ConversionRun::taskCount() const {
+    return converter_ ? converter_->GetTaskCount() : 0;
+}
+
+int ConversionRun::unfinishedCount() const {
+    return converter_ ? converter_->GetUnfinishedTaskCount() : 0;
+}
+
+const ConvertTask* ConversionRun::task(int index) const {
+    return converter_ && index >= 0 ? converter_->GetTask(static_cast<uint32_t>(index)) : nullptr;
+}
+
+QString ConversionRun::targetPath(int index) const {
+    return targets_.value(index);
+}
+
+int ConversionRun::sourceIndex(int index) const {
+    return index >= 0 && index < static_cast<int>(sourceIndexes_.size()) ? sourceIndexes_[static_cast<size_t>(index)] : -1;
+}
+
+void ConversionRun::stop() {
+    if (converter_) {
+        converter_->Stop();
+        converter_->Release();
+        converter_ = nullptr;
+    }
+    targets_.clear();
+    sourceIndexes_.clear();
+}
+
+void ConversionRun::finish() {
+    if (converter_) {
+        converter_->Release();
+        converter_ = nullptr;
+    }
+}

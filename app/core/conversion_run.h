@@ -1,0 +1,46 @@
+// One conversion of the whole source list, shared by the window and corvane-cli: a task per
+// source with a unique output path, run by one engine converter.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+#include "output_setting.h"
+#include "vantrel/interfaces.h"
+
+class SourceList;
+
+class ConversionRun {
+public:
+    explicit ConversionRun(MediaBased::IMediaManager* manager) : manager_(manager) {}
+    ~ConversionRun() { stop(); }
+    ConversionRun(const ConversionRun&) = delete;
+    ConversionRun& operator=(const ConversionRun&) = delete;
+
+    // Stops a previous run, then adds one task per source in list order and starts them,
+    // at most maxParallel at once. False when the engine gives no converter.
+    bool start(const SourceList& sources, const OutputSetting& setting, const QString& outputFolder,
+               int maxParallel);
+
+    bool isActive() const { return converter_ != nullptr; }
+    int taskCount() const;
+    int unfinishedCount() const;
+    // The engine's status record of task i (progress and state), or null.
+    const MediaBased::ConvertTask* task(int index) const;
+    // Output path of task i.
+    QString targetPath(int index) const;
+    // Source-list index of task i (tasks the engine refused are skipped).
+    int sourceIndex(int index) const;
+
+    // Cancels: every worker is stopped and joined, the converter released.
+    void stop();
+    // Ends a run that has no unfinished task left.
+    void finish();
+
+private:
+    MediaBased::IMediaManager* manager_;
+    MediaBased::IMediaConverter* converter_ = nullptr;
+    QStringList targets_;
+    std::vector<int> sourceIndexes_;
+};

@@ -1,0 +1,141 @@
+#include "output_setting.h"
+
+#include <QDomElement>
+#include <QRegularExpression>
+
+#include "codec_tables.h"
+#include "profile_catalogue.h"
+#include "source_file.h"
+
+using namespace MediaBased;
+
+QString leadingNumber(const QString& text) {
+    static const QRegularExpression number(QStringLiteral("[\\d|\\.]+"));
+    const QRegularExpressionMatch match = number.match(text);
+    return match.hasMatch() ? match.captured(0) : QString();
+}
+
+namespace {
+
+// The first child element of parent whose two attributes have the given values.
+QDomElement FindOption(const QDomElement& parent, const char* firstName, const QString& first,
+                       const char* secondName, const QString& second) {
+    for (QDomNode node = parent.firstChild(); !node.isNull(); node = node.nextSibling()) {
+        const QDomElement option = node.toElement();
+        if (!option.isNull() && option.attribute(firstName) == first &&
+            option.attribute(secondName) == second)
+            return option;
+    }
+    return {};
+}
+
+bool IsH264(const CodecInfo& row) {
+    return row.encoder == QLatin1String("h264");
+}
+
+void AddVideoStream(IMediaTaskConfig* config, IMediaInfo* target, const OutputSetting& setting,
+                    const SourceFile& source) {
+    const StreamSelection selection{source.videoStream(), 0};
+    config->AddStreamSelection(&selection);
+    const StreamRecord* original = source.mediaInfo()->GetStreamRecord(source.videoStream());
+
+    StreamRecord record{};
+    record.encode = 1;
+    record.kind = StreamKindVideo;
+    record.bitRate = setting.videoBitrate.toInt() * 1000;
+
+    // A resolution without "*" says nothing usable: keep the source's size.
+    const QStringList size = setting.videoResolution.split('*');
+    if (setting.videoResolution == kKeepOriginal || size.size() < 2) {
+        record.width = original->width;
+        record.height = original->height;
+    } else {
+        record.width = size.at(0).toInt();
+        record.height = size.at(1).toInt();
+    }
+
+    // A rate that is no positive number would make the encoder invent one: keep the source's.
+    const float fps = setting.videoFrameRate.toFloat();
+    if (setting.videoFrameRate == kKeepOriginal || !(fps > 0)) {
+        record.frameTimeNum = original->frameTimeNum;
+        record.frameTimeDen = original->frameTimeDen;
+    } else {
+        record.frameTimeNum = 1001;
+        record.frameTimeDen = static_cast<int32_t>(fps * 1001 + 0.5);
+    }
+    record.displayAspect = original->displayAspect;
+
+    // Baseline profile and level 3.1 are H.264 defaults; other encoders reject them.
+    const CodecInfo& codec = codecInfo(setting.videoCodec);
+    const QByteArray encoder = codec.encoder.toUtf8();
+    record.codecName = const_cast<char*>(encoder.constData());
+    if (IsH264(codec)) {
+        record.profile = codec.profile != 0 ? codec.profile : 66;
+        record.level = codec.level != 0 ? codec.level : 31;
+    } else {
+        record.profile = codec.profile;
+        record.level = codec.level;
+    }
+    target->AddStream(&record);
+}
+
+void AddAudioStream(IMediaTaskConfig* config, IMediaInfo* target, const OutputSetting& setting,
+                    const SourceFile& source) {
+    const StreamSelection selection{source.audioStream(), 0};
+    config->AddStreamSelection(&selection);
+
+    StreamRecord record{};
+    record.encode = 1;
+    record.kind = StreamKindAudio;
+    record.channels = setting.audioChannels.toInt();
+    record.sampleRate = setting.audioSampleRate.toInt();
+    record.bitRate = setting.audioBitrate.toInt() * 1000;
+    record.channelLayout = 0;
+    const QByteArray encoder = codecInfo(setting.audioCodec).encoder.toUtf8();
+    record.codecName = const_cast<char*>(encoder.constData());
+    target->AddStream(&record);
+}
+
+}  // namespace
+
+bool applyProfileDefaults(const ProfileEntry& entry, OutputSetting& setting) {
+    const QDomElement profile = entry.profileElement();
+    setting.containerCode = profile.attribute("FourCC");
+    setting.extension = profile.attribute("Format");
+    setting.name = ProfileCatalogue::profileName(entry);
+    setting.profileId = ProfileCatalogue::profileId(entry);
+
+    const QDomElement video = profile.firstChildElement("VideoEnc");
+    const QString defVideoCodec = video.attribute("defVideoFourCC");
+    const QString defResolution = video.attribute("defResolution");
+    const QDomElement videoOption =
+        FindOption(video, "VideoFourCC", defVideoCodec, "Resolution", defResolution);
+
+    const QDomElement audio = profile.firstChildElement("AudioEnc");
+    const QString defAudioCodec = audio.attribute("defAudioFourCC");
+    const QString defChannel = audio.attribute("defChannel");
+    const QDomElement audioOption =
+        FindOption(audio, "AudioFourCC", defAudioCodec, "Channel", defChannel);
+
+    setting.videoCodec = defVideoCodec;
+    setting.videoBitrate = leadingNumber(videoOption.attribute("defVideoBitrate"));
+    const QString defFrameRate = videoOption.attribute("defFrameRate");
+    setting.videoFrameRate = defFrameRate == kKeepOriginal ? defFrameRate : leadingNumber(defFrameRate);
+    setting.videoResolution = defResolution;
+    setting.audioCodec = defAudioCodec;
+    setting.audioBitrate = leadingNumber(audioOption.attribute("defAudioBitrate"));
+    setting.audioSampleRate = leadingNumber(audioOption.attribute("defSampleRate"));
+    setting.audioChannels = defChannel;
+    return true;
+}
+
+QString fillTaskConfiguration(IMediaTaskConfig* config, IMediaInfo* target,
+                              const OutputSetting& setting, const SourceFile& source) {
+    const QString extension = setting.extension;
+    target->SetFormatName(muxerForExtension(extension).toUtf8().constData());
+    if (source.videoStream() != -1 && !setting.videoCodec.isEmpty())
+        AddVideoStream(config, target, setting, source);
+    if (source.audioStream() != -1 && !setting.audioCodec.isEmpty())
+        AddAudioStream(config, target, setting, source);
+    return extension;
+}

@@ -1,0 +1,42 @@
+// The current profile with the user's adjustments, and how it becomes the engine's
+// description of one conversion.
+#pragma once
+
+#include <QString>
+
+#include "vantrel/interfaces.h"
+
+struct ProfileEntry;
+class SourceFile;
+
+inline constexpr int kDefaultProfileId = 1003;
+inline const QString kKeepOriginal = QStringLiteral("Keep Original");
+
+// Values are kept as the texts of the profile files: bit rates in kbit/s, sizes as w*h.
+struct OutputSetting {
+    int profileId = 0;
+    QString name;
+    QString extension;      // with its dot; always from the profile, never stored
+    QString containerCode;
+    QString videoCodec;     // codec-table code; empty = no video output
+    QString videoBitrate;
+    QString videoFrameRate; // fps or "Keep Original"
+    QString videoResolution;// w*h or "Keep Original"
+    QString audioCodec;     // empty = no audio output
+    QString audioBitrate;
+    QString audioSampleRate;
+    QString audioChannels;
+
+    bool operator==(const OutputSetting&) const = default;
+};
+
+// The first run of digits, dots and bars in text ("1500 kbps" gives "1500"); null when none.
+QString leadingNumber(const QString& text);
+
+// Overwrites every field of setting with the profile entry's defaults.
+bool applyProfileDefaults(const ProfileEntry& entry, OutputSetting& setting);
+
+// Fills config's stream selections and target's format and streams for one source; returns
+// the output extension.
+QString fillTaskConfiguration(MediaBased::IMediaTaskConfig* config, MediaBased::IMediaInfo* target,
+                              const OutputSetting& setting, const SourceFile& source);

@@ -1,0 +1,169 @@
+#include "source_file.h"
+
+#include <QFileInfo>
+#include <cstring>
+
+using namespace MediaBased;
+
+namespace {
+
+constexpr int kThumbnailReadAttempts = 300;
+
+template <class T>
+struct Released {
+    void operator()(T* object) const {
+        if (object)
+            object->Release();
+    }
+};
+template <class T>
+using Owned = std::unique_ptr<T, Released<T>>;
+
+}  // namespace
+
+QString formatSize(qint64 bytes) {
+    float value = static_cast<float>(bytes);
+    QString unit = QStringLiteral("bytes");
+    for (const char* larger : {"KB", "MB", "GB", "TB"}) {
+        if (value < 1024)
+            break;
+        unit = QLatin1String(larger);
+        value /= 1024;
+    }
+    return QString::number(value, 'f', 2) + ' ' + unit;
+}
+
+SourceFile::SourceFile(IMediaManager* manager)
+    : manager_(manager), thumbnail_(kThumbnailWidth, kThumbnailHeight, QImage::Format_RGB32) {
+    thumbnail_.fill(0);
+}
+
+SourceFile::~SourceFile() {
+    releaseAll();
+}
+
+void SourceFile::releaseAll() {
+    if (importer_) {
+        importer_->Release();
+        importer_ = nullptr;
+    }
+    if (mediaInfo_) {
+        mediaInfo_->Release();
+        mediaInfo_ = nullptr;
+    }
+    videoRecord_ = nullptr;
+}
+
+bool SourceFile::probe(const QString& path) {
+    const QFileInfo file(path);
+    if (!file.exists() || manager_ == nullptr)
+        return false;
+    sizeText_ = formatSize(file.size());
+
+    importer_ = manager_->OpenImporter(path.toUtf8().constData());
+    IMediaInfo* probed = importer_ ? importer_->GetMediaInfo(0) : nullptr;
+    mediaInfo_ = probed ? probed->Clone() : nullptr;
+    if (mediaInfo_ == nullptr) {
+        releaseAll();
+        return false;
+    }
+
+    audioStream_ = -1;
+    videoStream_ = -1;
+    duration_ = 0.0;
+    for (int i = 0; i < mediaInfo_->GetStreamCount(); ++i) {
+        const StreamRecord* record = mediaInfo_->GetStreamRecord(i);
+        if (record->kind == StreamKindAudio && audioStream_ == -1) {
+            audioStream_ = i;
+        } else if (record->kind == StreamKindVideo) {
+            videoStream_ = i;
+            videoRecord_ = record;
+        }
+        if (record->durationSeconds >= duration_)
+            duration_ = record->durationSeconds;
+    }
+
+    thumbnail_.fill(0);
+    if (videoStream_ != -1)
+        takeThumbnail(importer_);
+    importer_->Release();
+    importer_ = nullptr;
+    path_ = path;
+    return true;
+}
+
+void SourceFile::takeThumbnail(IMediaImporter* importer) {
+    const StreamSelection selection{videoStream_, 0};
+    Owned<IMediaSource> source(importer->CreateSource(0, &selection, 1));
+    if (!source)
+        return;
+    source->Seek(static_cast<int32_t>(static_cast<uint32_t>(source->GetDuration()) / 5));
+
+    IMediaFrame* frame = nullptr;
+    for (int attempt = 0; attempt < kThumbnailReadAttempts && !source->IsEndOfStream(); ++attempt) {
+        int32_t slot = -1;
+        if (source->ReadFrame(&frame, &slot, nullptr) && frame != nullptr)
+            break;
+        frame = nullptr;
+    }
+    if (frame == nullptr || frame->GetKind() != FrameKindVideo)
+        return;
+
+    Owned<IImageConverter> converter(
+        manager_->CreateImageConverter(PixelBGRA, kThumbnailWidth, kThumbnailHeight, 0));
+    if (!converter)
+        return;
+    IVideoFrame* picture = converter->Convert(static_cast<IVideoFrame*>(frame));
+    if (picture == nullptr)
+        return;
+    int32_t rowBytes = 0, lineSize = 0, rows = 0;
+    const uint8_t* pixels = picture->GetPlane(0, &rowBytes, &lineSize, &rows);
+    if (pixels == nullptr)
+        return;
+    // Row by row: the converter's planes may be padded beyond the visible width.
+    const int copyRows = std::min<int>(rows, thumbnail_.height());
+    const int copyBytes = std::min<int>(rowBytes, static_cast<int>(thumbnail_.bytesPerLine()));
+    for (int y = 0; y < copyRows; ++y)
+        std::memcpy(thumbnail_.scanLine(y), pixels + static_cast<ptrdiff_t>(y) * lineSize, copyBytes);
+}
+
+bool SourceFile::setAudioStream(int index) {
+    const StreamRecord* record = mediaInfo_ ? mediaInfo_->GetStreamRecord(index) : nullptr;
+    if (record == nullptr || record->kind != StreamKindAudio)
+        return false;
+    audioStream_ = index;
+    return true;
+}
+
+QString SourceFile::fileName() const {
+    return QFileInfo(path_).fileName();
+}
+
+QString SourceFile::baseName() const {
+    return QFileInfo(path_).baseName();
+}
+
+QString SourceFile::resolutionText() const {
+    if (videoRecord_ == nullptr)
+        return {};
+    return QStringLiteral("%1*%2").arg(videoRecord_->width).arg(videoRecord_->height);
+}
+
+int SourceList::add(const QString& path) {
+    auto file = std::make_unique<SourceFile>(manager_);
+    if (!file->probe(path))
+        return -1;
+    files_.push_back(std::move(file));
+    return count() - 1;
+}
+
+SourceFile* SourceList::at(int index) const {
+    return index >= 0 && index < count() ? files_[static_cast<size_t>(index)].get() : nullptr;
+}
+
+bool SourceList::removeAt(int index) {
+    if (index < 0 || index >= count())
+        return false;
+    files_.erase(files_.begin() + index);
+    return true;
+}

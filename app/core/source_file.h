@@ -1,0 +1,71 @@
+// Media files added by the user: probed once, with chosen streams and a thumbnail.
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "vantrel/interfaces.h"
+
+// "512.00 bytes", "1.00 KB", "162.30 MB": 1024-based units, two decimals.
+QString formatSize(qint64 bytes);
+
+class SourceFile {
+public:
+    static constexpr int kThumbnailWidth = 160;
+    static constexpr int kThumbnailHeight = 90;
+
+    explicit SourceFile(MediaBased::IMediaManager* manager);
+    ~SourceFile();
+    SourceFile(const SourceFile&) = delete;
+    SourceFile& operator=(const SourceFile&) = delete;
+
+    bool probe(const QString& path);
+
+    MediaBased::IMediaInfo* mediaInfo() const { return mediaInfo_; }
+    const MediaBased::StreamRecord* videoRecord() const { return videoRecord_; }
+    int audioStream() const { return audioStream_; }
+    int videoStream() const { return videoStream_; }
+    // Accepts only the index of an audio stream.
+    bool setAudioStream(int index);
+    QString path() const { return path_; }
+    const QImage& thumbnail() const { return thumbnail_; }
+    double duration() const { return duration_; }
+    QString sizeText() const { return sizeText_; }
+
+    QString fileName() const;
+    QString baseName() const;   // up to the first dot: show.s01.e01.mkv gives show
+    QString resolutionText() const;
+
+private:
+    void takeThumbnail(MediaBased::IMediaImporter* importer);
+    void releaseAll();
+
+    MediaBased::IMediaImporter* importer_ = nullptr;
+    MediaBased::IMediaInfo* mediaInfo_ = nullptr;
+    const MediaBased::StreamRecord* videoRecord_ = nullptr;
+    MediaBased::IMediaManager* manager_;
+    int audioStream_ = -1;
+    int videoStream_ = -1;
+    QString path_;
+    QImage thumbnail_;
+    double duration_ = 0.0;
+    QString sizeText_;
+};
+
+class SourceList {
+public:
+    explicit SourceList(MediaBased::IMediaManager* manager) : manager_(manager) {}
+
+    // Index of the new record, or -1 when the file cannot be probed.
+    int add(const QString& path);
+    int count() const { return static_cast<int>(files_.size()); }
+    SourceFile* at(int index) const;
+    bool removeAt(int index);
+    void clear() { files_.clear(); }
+
+private:
+    MediaBased::IMediaManager* manager_;
+    std::vector<std::unique_ptr<SourceFile>> files_;
+};

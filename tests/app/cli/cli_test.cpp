@@ -1,0 +1,169 @@
+// corvane-cli as a script would run it: exit codes, JSON, progress and interruption.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "engine_test_support.h"
+#include "process_helpers.h"
+
+namespace {
+
+struct CliResult {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The program keeps its settings and installed catalogue under $appdata.
+        environment_ = QProcessEnvironment::systemEnvironment();
+        environment_.insert("appdata", home_.path() + "/appdata");
+        environment_.insert("HOME", home_.path());
+        output_ = home_.path() + "/out";
+    }
+
+    void Start(QProcess& process, const QStringList& arguments, const QString& program = CORVANE_CLI) {
+        process.setProcessEnvironment(environment_);
+        process.start(program, arguments);
+        ASSERT_TRUE(process.waitForStarted(10000));
+    }
+
+    CliResult Run(const QStringList& arguments, const QString& program = CORVANE_CLI) {
+        QProcess process;
+        Start(process, arguments, program);
+        EXPECT_TRUE(process.waitForFinished(180000)) << "corvane-cli did not finish";
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    static QJsonArray Outputs(const CliResult& result) {
+        const QJsonDocument json = QJsonDocument::fromJson(result.out.toUtf8());
+        EXPECT_TRUE(json.isObject()) << result.out.toStdString();
+        return json.object().value("outputs").toArray();
+    }
+
+    QString Media(const char* name) const { return QString::fromStdString(TestMedia(name)); }
+
+    QTemporaryDir home_;
+    QProcessEnvironment environment_;
+    QString output_;
+};
+
+}  // namespace
+
+TEST_F(CliTest, HelpAndUsageErrors) {
+    const CliResult help = Run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* option : {"--profile", "--output", "--parallel", "--list-profiles", "--json"})
+        EXPECT_TRUE(help.out.contains(option)) << option;
+
+    for (const QStringList& bad : {QStringList{}, QStringList{"--parallel", "0", "a.mkv"},
+                                   QStringList{"--profile", "abc", "a.mkv"},
+                                   QStringList{"--no-such-option", "a.mkv"},
+                                   QStringList{"--profile", "424242", Media("h264_aac.mkv")}}) {
+        const CliResult result = Run(bad);
+        EXPECT_EQ(result.exitCode, 2) << bad.join(' ').toStdString() << ": " << result.err.toStdString();
+        EXPECT_TRUE(result.err.startsWith("corvane-cli: ")) << result.err.toStdString();
+    }
+}
+
+TEST_F(CliTest, ListsEveryProfileWithItsCategory) {
+    const CliResult result = Run({"--list-profiles"});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const QStringList lines = result.out.split('\n', Qt::SkipEmptyParts);
+    EXPECT_GE(lines.size(), 30);
+    bool sawDefault = false;
+    for (const QString& line : lines) {
+        const QStringList fields = line.split('\t');
+        ASSERT_EQ(fields.size(), 3) << line.toStdString();
+        bool numeric = false;
+        fields[0].toInt(&numeric);
+        EXPECT_TRUE(numeric) << line.toStdString();
+        EXPECT_FALSE(fields[2].isEmpty()) << line.toStdString();
+        sawDefault |= fields[0] == "1003";
+    }
+    EXPECT_TRUE(sawDefault);
+}
+
+TEST_F(CliTest, ConvertsReadableFilesAndSkipsTheRest) {
+    const QString junk = home_.path() + "/junk.mkv";
+    QFile file(junk);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a matroska file at all");
+    file.close();
+
+    const CliResult result = Run({"--json", "--profile", "1003", "--output", output_, "--parallel", "1",
+                                  Media("h264_aac.mkv"), junk, Media("audio_longer.mkv")});
+    EXPECT_EQ(result.exitCode, 1) << "a skipped file makes the run incomplete";
+    EXPECT_TRUE(result.err.contains("skipping " + junk)) << result.err.toStdString();
+    const QJsonArray outputs = Outputs(result);
+    ASSERT_EQ(outputs.size(), 3);
+
+    const QJsonObject first = outputs[0].toObject();
+    EXPECT_EQ(first["source"].toString(), Media("h264_aac.mkv"));
+    EXPECT_EQ(first["state"].toString(), "finished");
+    EXPECT_EQ(first["target"].toString(), output_ + "/h264_aac.mp4");
+    EXPECT_GT(first["seconds"].toDouble(), 0.0);
+    EXPECT_TRUE(DecodesCleanly(first["target"].toString().toStdString()));
+
+    EXPECT_EQ(outputs[1].toObject()["state"].toString(), "skipped");
+    EXPECT_TRUE(outputs[1].toObject()["target"].toString().isEmpty());
+    EXPECT_EQ(outputs[2].toObject()["state"].toString(), "finished");
+
+    // Nothing is overwritten: the same input again gets a numbered name.
+    const CliResult again = Run({"--json", "--profile", "1003", "--output", output_, Media("h264_aac.mkv")});
+    EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
+    EXPECT_EQ(Outputs(again)[0].toObject()["target"].toString(), output_ + "/h264_aac(1).mp4");
+    EXPECT_TRUE(again.err.contains("h264_aac.mkv  finished")) << again.err.toStdString();
+}
+
+TEST_F(CliTest, InterruptStopsTheRunCleanly) {
+    const QString input = home_.path() + "/long.mkv";
+    const CommandResult made = RunCommand(
+        "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=640x360:rate=25:duration=30 "
+        "-f lavfi -i sine=duration=30 -c:v libx264 -preset ultrafast -c:a aac " +
+        ShellQuote(input.toStdString()));
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+
+    QProcess process;
+    Start(process, {"--json", "--profile", "1003", "--output", output_, input});
+    // Wait until the conversion has produced some output, then interrupt it.
+    QElapsedTimer clock;
+    clock.start();
+    while (!QFile::exists(output_ + "/long.mp4") && clock.elapsed() < 60000)
+        process.waitForFinished(100);
+    ASSERT_EQ(process.state(), QProcess::Running) << "the conversion ended before it could be interrupted";
+    process.waitForFinished(500);
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    clock.restart();
+    ASSERT_TRUE(process.waitForFinished(30000)) << "corvane-cli did not stop";
+    EXPECT_LT(clock.elapsed(), 30000);
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 130);
+    const CliResult result{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                           QString::fromUtf8(process.readAllStandardError())};
+    EXPECT_TRUE(result.err.contains("interrupted"));
+    EXPECT_EQ(Outputs(result)[0].toObject()["state"].toString(), "failed");
+}
+
+TEST_F(CliTest, MissingCatalogueIsReportedNotCrashedOn) {
+    // A copy of the program with no catalogue beside it (nor an installed one above it).
+    QTemporaryDir lonely;
+    const QString program = lonely.path() + "/bin/corvane-cli";
+    QDir().mkpath(lonely.path() + "/bin");
+    ASSERT_TRUE(QFile::copy(CORVANE_CLI, program));
+    const CliResult result = Run({Media("h264_aac.mkv")}, program);
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_TRUE(result.err.contains("profile catalogue could not be loaded")) << result.err.toStdString();
+}

@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QResource>
+#include <QTemporaryDir>
+
+#include "app_settings.h"
+#include "catalogue_fixture.h"
+#include "profile_catalogue.h"
+#include "profile_manager.h"
+
+namespace {
+
+QString ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+class CatalogueInstallTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QDir(qEnvironmentVariable("appdata")).removeRecursively();
+        settings_ = std::make_unique<AppSettings>();
+        shipped_ = scratch_.path() + "/shipped";
+        installed_ = settings_->programFolder() + "/profile";
+    }
+
+    // A shipped catalogue of the given version, and optionally an installed one whose list
+    // names its version in the category title, so that the loaded bundle can be told apart.
+    void Ship(int version) {
+        ASSERT_TRUE(WriteCatalogue(shipped_, HeaderXml(version), ListNamed("shipped"), SampleFormatXml()));
+    }
+    void Install(int version) {
+        ASSERT_TRUE(WriteCatalogue(installed_, HeaderXml(version), ListNamed("installed"), SampleFormatXml()));
+    }
+    static QString ListNamed(const QString& title) {
+        QString list = SampleListXml();
+        return list.replace("title=\"General Video\"", "title=\"" + title + "\"");
+    }
+    QString LoadedTitle(const ProfileManager& manager) const {
+        return manager.catalogue()->category(0)->title;
+    }
+
+    QTemporaryDir scratch_;
+    std::unique_ptr<AppSettings> settings_;
+    QString shipped_;
+    QString installed_;
+};
+
+}  // namespace
+
+TEST_F(CatalogueInstallTest, FirstRunInstallsBothFilesAndRegistersTheInstalledBundle) {
+    Ship(1);
+    ProfileManager manager(settings_.get());
+    ASSERT_TRUE(manager.load(shipped_ + "/"));
+    EXPECT_TRUE(QFile::exists(installed_ + "/profile.xml"));
+    EXPECT_TRUE(QFile::exists(installed_ + "/profile.res"));
+    EXPECT_EQ(manager.registeredBundle(), installed_ + "/profile.res");
+    EXPECT_EQ(manager.catalogue()->version(), 1);
+    EXPECT_EQ(LoadedTitle(manager), "shipped") << "the installed copy holds the shipped content";
+    ASSERT_NE(manager.outputSetting(), nullptr);
+}
+
+TEST_F(CatalogueInstallTest, NewerShippedCatalogueReplacesTheInstalledOne) {
+    Ship(4);
+    Install(3);
+    ProfileManager manager(settings_.get());
+    ASSERT_TRUE(manager.load(shipped_));
+    EXPECT_EQ(manager.catalogue()->version(), 4);
+    EXPECT_EQ(manager.registeredBundle(), shipped_ + "/profile.res");
+    EXPECT_EQ(LoadedTitle(manager), "shipped");
+    EXPECT_EQ(ReadAll(installed_ + "/profile.xml"), ReadAll(shipped_ + "/profile.xml"));
+    EXPECT_EQ(ReadAll(installed_ + "/profile.res"), ReadAll(shipped_ + "/profile.res"));
+}
+
+TEST_F(CatalogueInstallTest, NewerInstalledCatalogueIsKept) {
+    Ship(4);
+    Install(5);
+    const QString before = ReadAll(installed_ + "/profile.res");
+    ProfileManager manager(settings_.get());
+    ASSERT_TRUE(manager.load(shipped_));
+    EXPECT_EQ(manager.catalogue()->version(), 5);
+    EXPECT_EQ(manager.registeredBundle(), installed_ + "/profile.res");
+    EXPECT_EQ(LoadedTitle(manager), "installed");
+    EXPECT_EQ(ReadAll(installed_ + "/profile.res"), before);
+}
+
+TEST_F(CatalogueInstallTest, MissingShippedFilesFailTheLoad) {
+    Ship(1);
+    QFile::remove(shipped_ + "/profile.xml");
+    ProfileManager manager(settings_.get());
+    EXPECT_FALSE(manager.load(shipped_));
+    EXPECT_EQ(manager.catalogue(), nullptr);
+    EXPECT_EQ(manager.outputSetting(), nullptr);
+    EXPECT_FALSE(QFile::exists(installed_ + "/profile.res"));
+}
+
+TEST_F(CatalogueInstallTest, BrokenHeaderRaisesItsText) {
+    Ship(1);
+    WriteTextFile(shipped_ + "/profile.xml", "<ProfileHead><Info version=");
+    ProfileManager manager(settings_.get());
+    try {
+        manager.load(shipped_);
+        FAIL() << "no error raised";
+    } catch (const CatalogueError& error) {
+        EXPECT_STREQ(error.what(), "profilehead parse error");
+    }
+}
+
+TEST_F(CatalogueInstallTest, BundleWithoutDocumentsLoadsNothing) {
+    ASSERT_TRUE(WriteCatalogue(shipped_, HeaderXml(1), "<ProfileList><Profile>", SampleFormatXml()));
+    ProfileManager manager(settings_.get());
+    EXPECT_FALSE(manager.load(shipped_));
+    ASSERT_NE(manager.catalogue(), nullptr);
+    EXPECT_EQ(manager.catalogue()->entryCount(), 0);
+    EXPECT_EQ(manager.outputSetting(), nullptr);
+}
+
+TEST(ProfileCatalogue, HeaderWithoutInfoReadsAsVersionOne) {
+    QTemporaryDir dir;
+    WriteTextFile(dir.path() + "/profile.xml", "<ProfileHead><Other version=\"7\"/></ProfileHead>");
+    ProfileCatalogue catalogue;
+    EXPECT_TRUE(catalogue.readHeader(dir.path() + "/profile.xml"));
+    EXPECT_EQ(catalogue.version(), 1);
+    EXPECT_THROW(catalogue.readHeader(dir.path() + "/missing.xml"), CatalogueError);
+}
+
+TEST(ProfileCatalogue, GroupsEntriesByCategoryAndResolvesLinks) {
+    QTemporaryDir dir;
+    WriteTextFile(dir.path() + "/list.xml", SampleListXml());
+    WriteTextFile(dir.path() + "/format.xml", SampleFormatXml());
+    ProfileCatalogue catalogue;
+    ASSERT_TRUE(catalogue.loadDocuments(dir.path() + "/list.xml", dir.path() + "/format.xml"));
+
+    ASSERT_EQ(catalogue.categoryCount(), 2);
+    EXPECT_EQ(catalogue.category(0)->id, 2);
+    EXPECT_EQ(catalogue.category(1)->title, "Audio");
+    EXPECT_EQ(catalogue.category(2), nullptr);
+    EXPECT_EQ(catalogue.profileCount(0), 2) << "entries with category ids 2, 1, 2";
+    EXPECT_EQ(catalogue.profileCount(1), 1);
+    EXPECT_EQ(catalogue.profileCount(5), 0);
+    const ProfileEntry* third = catalogue.entryAt(0, 1);
+    ASSERT_NE(third, nullptr);
+    EXPECT_EQ(third->profileId, 1004);
+    EXPECT_EQ(third->indexInCategory, 1);
+    EXPECT_EQ(catalogue.entryAt(0, 2), nullptr);
+
+    const ProfileEntry* mp4 = catalogue.entryById(1003);
+    ASSERT_NE(mp4, nullptr);
+    EXPECT_TRUE(mp4->linked) << "\"TRUE\" links whatever its letter case";
+    EXPECT_EQ(ProfileCatalogue::profileName(*mp4), "MP4 Video");
+    EXPECT_EQ(ProfileCatalogue::profileIcon(*mp4), "video");
+    EXPECT_EQ(ProfileCatalogue::profileName(*third), "My AVI") << "the list's own name wins";
+    const ProfileEntry* mp3 = catalogue.entryById(2001);
+    EXPECT_FALSE(mp3->linked);
+    EXPECT_EQ(mp3->categoryIndex, 1);
+    EXPECT_EQ(ProfileCatalogue::profileIcon(*mp3), "music");
+    EXPECT_EQ(catalogue.entryById(42), nullptr);
+}
+
+TEST(ProfileCatalogue, ReportsUnreadableDocuments) {
+    QTemporaryDir dir;
+    WriteTextFile(dir.path() + "/list.xml", SampleListXml());
+    WriteTextFile(dir.path() + "/bad.xml", "<Formats><Profile>");
+    ProfileCatalogue catalogue;
+    EXPECT_FALSE(catalogue.loadDocuments(dir.path() + "/missing.xml", dir.path() + "/bad.xml"));
+    EXPECT_FALSE(catalogue.loadDocuments(dir.path() + "/list.xml", dir.path() + "/bad.xml"));
+    EXPECT_EQ(catalogue.entryCount(), 0);
+}
