@@ -4,7 +4,7 @@ BUILD_TYPE   ?= RelWithDebInfo
 JOBS         ?= $(shell nproc)
 CTEST_FLAGS  ?= --output-on-failure --timeout 300
 
-.PHONY: all deps configure build run test sanitize asan tsan clean
+.PHONY: all deps configure build run test sanitize asan tsan screenshot clean
 
 all: build
 
@@ -39,6 +39,11 @@ tsan: deps
 	@cmake --build $(BUILD_DIR)/tsan -j $(JOBS)
 	@cd $(BUILD_DIR)/tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest $(CTEST_FLAGS) -j $(JOBS) -L threaded
+
+# The main window with three tasks, mid-run, rendered without a display.
+screenshot: build
+	@bash tests/media/make_test_media.sh $(BUILD_DIR)/test-media
+	@$(BUILD_DIR)/bin/corvane-screenshot $(BUILD_DIR)/screenshot.png $(BUILD_DIR)/test-media
 
 clean:
 	rm -rf $(BUILD_DIR)

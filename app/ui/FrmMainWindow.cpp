@@ -1,0 +1,428 @@
+#include "FrmMainWindow.h"
+
+#include <QCursor>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QPixmap>
+#include <QUrl>
+
+#include "CheckUpdate.h"
+#include "ProfileWidget.h"
+#include "QTaskWidget.h"
+#include "app_context.h"
+#include "dialog_seam.h"
+#include "frmAbout.h"
+#include "frmOptions.h"
+#include "frmProfileSet.h"
+#include "frmShutdown.h"
+#include "power_off.h"
+#include "product_info.h"
+#include "ui_FrmMainWindow.h"
+#include "update_result_box.h"
+
+namespace {
+
+constexpr int kPollIntervalMs = 2000;
+constexpr int kSourceRole = Qt::UserRole + 1;
+constexpr int kRowHeight = 80;
+
+bool IsMatroskaFile(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("mkv") || suffix == QLatin1String("mka");
+}
+
+}  // namespace
+
+FrmMainWindow::FrmMainWindow(AppContext& context, std::unique_ptr<PowerOffBackend> powerOff,
+                             QWidget* parent)
+    : QMainWindow(parent),
+      ui_(std::make_unique<Ui::FrmMainWindowClass>()),
+      context_(context),
+      sources_(context.sourceList()),
+      profiles_(context.profileManager()),
+      settings_(context.settings()),
+      run_(context.mediaManager()) {
+    ui_->setupUi(this);
+    ui_->taskList->hide();
+    connect(ui_->btnAddFile, &QPushButton::clicked, ui_->actAddFile, &QAction::trigger);
+
+    btnShowHide_ = new QPushButton(ui_->profileTab);
+    btnShowHide_->setObjectName("btnShowHide");
+    btnShowHide_->setFocusPolicy(Qt::NoFocus);
+    btnShowHide_->setGeometry(0, 0, 31, 27);
+    connect(btnShowHide_, &QPushButton::clicked, this, &FrmMainWindow::on_btnShowHide_clicked);
+    connect(ui_->actExit, &QAction::triggered, qApp, &QCoreApplication::quit);
+
+    const QPixmap nav(":/frmMain/frameNav");
+    if (!nav.isNull())
+        navHeight_ = nav.height();
+    expandedHeight_ = navHeight_ + 90;
+
+    setWindowTitle(ProductInfo::kName);
+    setWindowIcon(QIcon(":/icons/corvane-256.png"));
+    ui_->btnAddFile->setToolTip(tr("Add files"));
+    ui_->btnHelp->setToolTip(tr("Help"));
+    ui_->btnConvert->setCheckable(true);
+    ui_->btnConvert->setChecked(false);
+
+    pollTimer_.setInterval(kPollIntervalMs);
+    connect(&pollTimer_, &QTimer::timeout, this, &FrmMainWindow::on_timer);
+    setAcceptDrops(true);
+
+    aboutDialog_ = new frmAbout(this);
+    optionsDialog_ = new frmOptions(settings_, this);
+    profileSetDialog_ = new frmProfileSet(this);
+    shutdownDialog_ = new frmShutdown(std::move(powerOff), this);
+    updateChecker_ = new CCheckUpdate(settings_, this);
+    connect(updateChecker_, &CCheckUpdate::updateCallback, this, &FrmMainWindow::on_checkupdate_callback);
+    updateChecker_->checkAtStartup();
+
+    fillProfileTabs();
+
+    ui_->cbxOutDir->blockSignals(true);
+    ui_->cbxOutDir->addItem(settings_->outputFileDir());
+    ui_->cbxOutDir->addItem(tr("choose output folder..."));
+    ui_->cbxOutDir->setCurrentIndex(0);
+    ui_->cbxOutDir->blockSignals(false);
+    updateUiState();
+    setShutdownActionText(settings_->shutdownAfterFinished());
+}
+
+FrmMainWindow::~FrmMainWindow() {
+    stopConversion();
+}
+
+void FrmMainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+}
+
+void FrmMainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+}
+
+void FrmMainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    event->acceptProposedAction();
+}
+
+void FrmMainWindow::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty())
+        return;
+    QStringList paths;
+    for (const QUrl& url : urls)
+        paths.append(url.toLocalFile());
+    addFiles(paths);
+}
+
+bool FrmMainWindow::addFiles(const QStringList& paths) {
+    if (running_)
+        return false;
+    bool added = false;
+    for (const QString& path : paths) {
+        // Folders and other containers are not taken: only Matroska files by their suffix.
+        if (path.isEmpty() || !IsMatroskaFile(path) || QFileInfo(path).isDir())
+            continue;
+        added |= sources_.add(path) >= 0;
+    }
+    if (added)
+        rebuildTaskRows();
+    return added;
+}
+
+void FrmMainWindow::on_actAddFile_triggered() {
+    const QStringList files = DialogSeam::instance().getOpenFileNames(
+        this, tr("Select matroska files"), settings_->lastOpenFileDir(), tr("mkv files (*.mkv *.mka)"));
+    if (files.isEmpty())
+        return;
+    settings_->setLastOpenFileDir(QFileInfo(files.first()).absolutePath());
+    for (const QString& file : files)
+        sources_.add(file);
+    rebuildTaskRows();
+}
+
+void FrmMainWindow::on_actAddFolder_triggered() {
+    const QString folder = DialogSeam::instance().getExistingDirectory(
+        this, tr("select folder"), settings_->lastOpenFolderPath(), QFileDialog::ShowDirsOnly);
+    if (folder.isEmpty())
+        return;
+    settings_->setLastOpenFolderPath(folder);
+    const QDir dir(folder);
+    const QStringList entries = dir.entryList({"*.mkv"}, QDir::Files | QDir::NoSymLinks, QDir::NoSort);
+    QString base = dir.absolutePath();
+    if (!base.endsWith('/'))
+        base += '/';
+    for (const QString& entry : entries)
+        sources_.add(base + entry);
+    if (!entries.isEmpty())
+        rebuildTaskRows();
+}
+
+void FrmMainWindow::on_actClearTasks_triggered() {
+    sources_.clear();
+    rebuildTaskRows();
+}
+
+void FrmMainWindow::rebuildTaskRows() {
+    QListWidget* list = ui_->taskList;
+    list->setUpdatesEnabled(false);
+    QSet<void*> shown;
+    for (int i = list->count() - 1; i >= 0; --i) {
+        void* record = list->item(i)->data(kSourceRole).value<void*>();
+        bool present = false;
+        for (int s = 0; s < sources_.count() && !present; ++s)
+            present = sources_.at(s) == record;
+        if (present) {
+            shown.insert(record);
+            continue;
+        }
+        QListWidgetItem* item = list->takeItem(i);
+        delete list->itemWidget(item);
+        delete item;
+    }
+    for (int s = 0; s < sources_.count(); ++s) {
+        SourceFile* source = sources_.at(s);
+        if (shown.contains(source))
+            continue;
+        auto* row = new QTaskWidget(source);
+        connect(row, &QTaskWidget::btnDelclick, this, &FrmMainWindow::on_taskbtnDel_clicked);
+        row->setThumbnail(source->thumbnail());
+        if (profiles_->outputSetting())
+            row->setTargetInfo(*profiles_->outputSetting());
+        auto* item = new QListWidgetItem(list);
+        item->setSizeHint(QSize(0, kRowHeight));
+        item->setData(kSourceRole, QVariant::fromValue<void*>(source));
+        list->setItemWidget(item, row);
+    }
+    list->setUpdatesEnabled(true);
+    list->repaint();
+    updateUiState();
+}
+
+QTaskWidget* FrmMainWindow::taskRow(int index) const {
+    QListWidgetItem* item = ui_->taskList->item(index);
+    return item ? qobject_cast<QTaskWidget*>(ui_->taskList->itemWidget(item)) : nullptr;
+}
+
+int FrmMainWindow::taskRowCount() const {
+    return ui_->taskList->count();
+}
+
+void FrmMainWindow::updateUiState() {
+    const bool hasTasks = sources_.count() > 0;
+    ui_->taskList->setVisible(hasTasks);
+    ui_->widgetGuide->setVisible(!hasTasks);
+    ui_->btnConvert->setEnabled(hasTasks || running_);
+
+    const bool idle = running_ == 0;
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             ui_->menuFile, ui_->menuHelp, ui_->btnAddFile, ui_->taskList, ui_->btnProfileSet,
+             ui_->cbxOutDir, ui_->btnHelp, ui_->widgetprofile})
+        widget->setEnabled(idle);
+    ui_->actOptions->setEnabled(idle);
+    for (int i = 0; i < taskRowCount(); ++i)
+        if (QTaskWidget* row = taskRow(i))
+            row->setRunMode(!idle);
+}
+
+void FrmMainWindow::on_btnConvert_clicked() {
+    if (running_ == 0) {
+        if (sources_.count() > 0) {
+            startConversion();
+            running_ = 1;
+            pollTimer_.start();
+        } else {
+            DialogSeam::instance().information(tr("Hint"), tr("no tasks"));
+            ui_->btnConvert->setChecked(false);
+        }
+        updateUiState();
+        return;
+    }
+    ui_->btnConvert->setChecked(true);
+    const auto answer = DialogSeam::instance().ask(QMessageBox::Information, tr("Information"),
+                                                   tr("Cancel conversion?"),
+                                                   QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer == QMessageBox::Yes) {
+        stopConversion();
+        ui_->btnConvert->setChecked(false);
+        running_ = 0;
+        pollTimer_.stop();
+        updateUiState();
+    }
+}
+
+void FrmMainWindow::startConversion() {
+    shutdownDialog_->markStart();
+    stopConversion();
+    if (const OutputSetting* setting = profiles_->outputSetting())
+        run_.start(sources_, *setting, settings_->outputFileDir(), settings_->maxTasksAtOnce());
+}
+
+void FrmMainWindow::stopConversion() {
+    run_.stop();
+}
+
+void FrmMainWindow::on_timer() {
+    if (!run_.isActive())
+        return;
+    // The rows also get the last states, so a finished run leaves "Finished" or "Error".
+    const bool ended = run_.unfinishedCount() == 0;
+    for (int t = 0; t < run_.taskCount(); ++t) {
+        const MediaBased::ConvertTask* task = run_.task(t);
+        QTaskWidget* row = taskRow(run_.sourceIndex(t));
+        if (task && row)
+            row->updateStatus(*task);
+    }
+    if (ended)
+        finishConversion();
+}
+
+void FrmMainWindow::finishConversion() {
+    pollTimer_.stop();
+    run_.finish();
+    ui_->btnConvert->setChecked(false);
+    running_ = 0;
+    updateUiState();
+    if (settings_->shutdownAfterFinished() && shutdownDialog_->arm())
+        shutdownDialog_->exec();
+}
+
+void FrmMainWindow::on_taskbtnDel_clicked(void* source) {
+    for (int i = 0; i < sources_.count(); ++i) {
+        if (sources_.at(i) == source) {
+            sources_.removeAt(i);
+            break;
+        }
+    }
+    rebuildTaskRows();
+}
+
+void FrmMainWindow::on_btnOpenDir_clicked() {
+    DialogSeam::instance().openUrl(QUrl::fromLocalFile(ui_->cbxOutDir->itemText(0)));
+}
+
+void FrmMainWindow::on_btnHelp_clicked() {
+    ui_->menuHelp->popup(QCursor::pos());
+}
+
+void FrmMainWindow::on_cbxOutDir_currentIndexChanged(int index) {
+    if (index == 0)
+        return;
+    const QSignalBlocker blocker(ui_->cbxOutDir);
+    ui_->cbxOutDir->setCurrentIndex(0);
+    const QString folder = DialogSeam::instance().getExistingDirectory(
+        nullptr, tr("Choose Folder"), ui_->cbxOutDir->itemText(0),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (folder.isEmpty())
+        return;
+    const QString absolute = QFileInfo(folder).absoluteFilePath();
+    ui_->cbxOutDir->setItemText(0, absolute);
+    settings_->setOutputFileDir(absolute);
+}
+
+void FrmMainWindow::fillProfileTabs() {
+    QTabWidget* tabs = ui_->profileTab;
+    while (tabs->count() > 0) {
+        QWidget* page = tabs->widget(0);
+        tabs->removeTab(0);
+        delete page;
+    }
+    const OutputSetting* setting = profiles_->outputSetting();
+    const ProfileCatalogue* catalogue = profiles_->catalogue();
+    if (setting == nullptr || catalogue == nullptr)
+        return;
+    const ProfileEntry* current = catalogue->entryById(setting->profileId);
+    for (int i = 0; i < catalogue->categoryCount(); ++i) {
+        auto* page = new ProfileWidget(tabs);
+        connect(page, &ProfileWidget::profileIdChanged, this, &FrmMainWindow::on_profileId_changed);
+        page->setCategory(catalogue, i);
+        // "&" in a title is text, not a keyboard shortcut.
+        QString title = catalogue->category(i)->title;
+        tabs->addTab(page, title.replace('&', QLatin1String("&&")));
+        tabs->setTabToolTip(i, catalogue->category(i)->title);
+        if (current && catalogue->category(i)->id == current->categoryId) {
+            tabs->setCurrentIndex(i);
+            page->selectIndex(current->indexInCategory);
+        }
+    }
+    ui_->btnCurProfile->setText(setting->name);
+    btnShowHide_->raise();
+}
+
+void FrmMainWindow::on_profileId_changed(int id) {
+    OutputSetting* setting = profiles_->outputSetting();
+    if (setting == nullptr || id == setting->profileId)
+        return;
+    profiles_->selectProfile(id);
+    ui_->btnCurProfile->setText(setting->name);
+    refreshTargetInfo();
+}
+
+void FrmMainWindow::refreshTargetInfo() {
+    const OutputSetting* setting = profiles_->outputSetting();
+    if (setting == nullptr)
+        return;
+    for (int i = 0; i < taskRowCount(); ++i)
+        if (QTaskWidget* row = taskRow(i))
+            row->setTargetInfo(*setting);
+}
+
+void FrmMainWindow::on_btnProfileSet_clicked() {
+    OutputSetting* setting = profiles_->outputSetting();
+    const ProfileEntry* entry = setting ? profiles_->catalogue()->entryById(setting->profileId) : nullptr;
+    if (entry == nullptr)
+        return;
+    profileSetDialog_->setProfile(entry, setting);
+    if (profileSetDialog_->exec() == QDialog::Accepted)
+        refreshTargetInfo();
+}
+
+void FrmMainWindow::on_btnShowHide_clicked() {
+    QWidget* area = ui_->widgetprofile;
+    area->setFixedHeight(area->height() > navHeight_ ? navHeight_ : expandedHeight_);
+}
+
+void FrmMainWindow::on_actOptions_triggered() {
+    optionsDialog_->exec();
+}
+
+void FrmMainWindow::on_actShutDown_triggered() {
+    const bool on = !settings_->shutdownAfterFinished();
+    settings_->setShutdownAfterFinished(on);
+    setShutdownActionText(on);
+}
+
+void FrmMainWindow::setShutdownActionText(bool on) {
+    ui_->actShutDown->setText(tr("Shutdown When All Tasks Finished") + (on ? tr(" - ON") : tr(" - OFF")));
+}
+
+void FrmMainWindow::openProductPage(const QString& path) {
+    DialogSeam::instance().openUrl(productPageUrl(*settings_, path));
+}
+
+void FrmMainWindow::on_actHome_triggered() {
+    openProductPage("/");
+}
+
+void FrmMainWindow::on_actHelp_triggered() {
+    openProductPage("/help/");
+}
+
+void FrmMainWindow::on_actFeedback_triggered() {
+    openProductPage("/feedback/");
+}
+
+void FrmMainWindow::on_actCheckUpdate_triggered() {
+    updateChecker_->checkUpdate(true);
+}
+
+void FrmMainWindow::on_actAbout_triggered() {
+    aboutDialog_->exec();
+}
+
+void FrmMainWindow::on_checkupdate_callback(QString lastVersion, QString updateUrl, QString error) {
+    showUpdateResult(DialogSeam::instance(), lastVersion, updateUrl, error);
+}

@@ -1,0 +1,104 @@
+// The program's main window: the task list, the profile chooser, the output folder and the
+// convert button that doubles as the cancel button.
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <memory>
+
+#include "conversion_run.h"
+
+namespace Ui {
+class FrmMainWindowClass;
+}
+class AppContext;
+class AppSettings;
+class CCheckUpdate;
+class ProfileManager;
+class QListWidgetItem;
+class QPushButton;
+class QTaskWidget;
+class SourceList;
+class frmAbout;
+class frmOptions;
+class frmProfileSet;
+class frmShutdown;
+class PowerOffBackend;
+
+class FrmMainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // The context's engine and catalogue must be loaded; powerOff is what the shutdown
+    // countdown calls at its end.
+    FrmMainWindow(AppContext& context, std::unique_ptr<PowerOffBackend> powerOff,
+                  QWidget* parent = nullptr);
+    ~FrmMainWindow() override;
+
+    // Adds files as a drop or the file dialog would; true when at least one was added.
+    bool addFiles(const QStringList& paths);
+    void rebuildTaskRows();
+    bool isRunning() const { return running_ != 0; }
+    QTaskWidget* taskRow(int index) const;
+    int taskRowCount() const;
+    Ui::FrmMainWindowClass* form() const { return ui_.get(); }
+    ConversionRun& conversionRun() { return run_; }
+    frmShutdown* shutdownDialog() const { return shutdownDialog_; }
+    CCheckUpdate* updateChecker() const { return updateChecker_; }
+    int navHeight() const { return navHeight_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private slots:
+    void on_btnShowHide_clicked();
+    void on_btnOpenDir_clicked();
+    void on_btnConvert_clicked();
+    void on_btnProfileSet_clicked();
+    void on_btnHelp_clicked();
+    void on_actAddFile_triggered();
+    void on_actAddFolder_triggered();
+    void on_actClearTasks_triggered();
+    void on_actOptions_triggered();
+    void on_actShutDown_triggered();
+    void on_actHome_triggered();
+    void on_actCheckUpdate_triggered();
+    void on_actAbout_triggered();
+    void on_actHelp_triggered();
+    void on_actFeedback_triggered();
+    void on_cbxOutDir_currentIndexChanged(int index);
+    void on_taskbtnDel_clicked(void* source);
+    void on_profileId_changed(int id);
+    void on_checkupdate_callback(QString lastVersion, QString updateUrl, QString error);
+    void on_timer();
+
+private:
+    void startConversion();
+    void stopConversion();
+    void finishConversion();
+    void updateUiState();
+    void fillProfileTabs();
+    void setShutdownActionText(bool on);
+    void refreshTargetInfo();
+    void openProductPage(const QString& path);
+
+    std::unique_ptr<Ui::FrmMainWindowClass> ui_;
+    QPushButton* btnShowHide_ = nullptr;
+    AppContext& context_;
+    SourceList& sources_;
+    ProfileManager* profiles_;
+    AppSettings* settings_;
+    int navHeight_ = 29;
+    int expandedHeight_ = 29 + 90;
+    ConversionRun run_;
+    int running_ = 0;
+    QTimer pollTimer_;
+    frmAbout* aboutDialog_ = nullptr;
+    frmOptions* optionsDialog_ = nullptr;
+    frmProfileSet* profileSetDialog_ = nullptr;
+    frmShutdown* shutdownDialog_ = nullptr;
+    CCheckUpdate* updateChecker_ = nullptr;
+};

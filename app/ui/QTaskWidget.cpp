@@ -1,0 +1,114 @@
+#include "QTaskWidget.h"
+
+#include <QPixmap>
+
+#include "output_setting.h"
+#include "source_file.h"
+#include "task_status.h"
+#include "ui_TaskWidget.h"
+
+using namespace MediaBased;
+
+QTaskWidget::QTaskWidget(SourceFile* source, QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::TaskWidget>()), source_(source) {
+    ui_->setupUi(this);
+    setFocusPolicy(Qt::NoFocus);
+    ui_->lblTime->hide();
+    ui_->progressBar->hide();
+    ui_->lblFileName->setText(source->fileName());
+    ui_->lblFileName->setToolTip(source->path());
+    ui_->lblInfo->setText(source->resolutionText() + ' ' + source->sizeText());
+    ui_->btnDel->setToolTip(tr("Remove this task"));
+
+    if (source->audioStream() == -1) {
+        ui_->cbxAudioIndex->hide();
+        ui_->lblAudio->hide();
+        return;
+    }
+    // Filling the chooser must not reach the slot: the first entry already is the choice.
+    const QSignalBlocker blocker(ui_->cbxAudioIndex);
+    IMediaInfo* info = source->mediaInfo();
+    for (int i = 0; i < info->GetStreamCount(); ++i) {
+        const StreamRecord* record = info->GetStreamRecord(i);
+        if (record->kind != StreamKindAudio)
+            continue;
+        const QString codec = QString::fromUtf8(record->codecName ? record->codecName : "");
+        ui_->cbxAudioIndex->addItem(QString::number(ui_->cbxAudioIndex->count() + 1) + ": " + codec, i);
+    }
+    ui_->cbxAudioIndex->setCurrentIndex(0);
+}
+
+QTaskWidget::~QTaskWidget() = default;
+
+void QTaskWidget::setThumbnail(const QImage& image) {
+    const QPixmap pixmap = QPixmap::fromImage(image);
+    ui_->btnThum->setIcon(QIcon(pixmap));
+    ui_->btnThum->setIconSize(pixmap.size());
+}
+
+void QTaskWidget::setTargetInfo(const OutputSetting& setting) {
+    ui_->lblOutInfo->setText(targetInfoText(setting, source_->duration()));
+}
+
+void QTaskWidget::setRunMode(bool on) {
+    if (on) {
+        started_ = 0;
+        ui_->lblTime->setText(tr("Wait"));
+        ui_->lblTime->show();
+        ui_->progressBar->setValue(0);
+        ui_->progressBar->show();
+        ui_->btnDel->hide();
+    } else {
+        ui_->lblTime->hide();
+        ui_->progressBar->hide();
+        ui_->progressBar->setValue(0);
+        ui_->btnDel->show();
+    }
+}
+
+void QTaskWidget::updateStatus(const ConvertTask& task) {
+    updateStatus(task.state.load(), task.progress.load(), QDateTime::currentDateTime());
+}
+
+void QTaskWidget::updateStatus(int state, double progress, const QDateTime& now) {
+    if (state == TaskRunning && started_ == 0) {
+        startTime_ = now;
+        started_ = 1;
+    }
+    const qint64 elapsed = started_ ? startTime_.secsTo(now) : 0;
+    const TaskStatusView view = taskStatusView(state, progress, elapsed);
+    if (!view.changes)
+        return;
+    ui_->progressBar->setValue(view.progressValue);
+    ui_->lblTime->setText(translatedStatus(view.text));
+}
+
+QString QTaskWidget::translatedStatus(const QString& text) const {
+    static const QString remaining = QStringLiteral("Remaining:");
+    if (text.startsWith(remaining))
+        return tr("Remaining:") + text.mid(remaining.size());
+    if (text == QLatin1String("Finished"))
+        return tr("Finished");
+    if (text == QLatin1String("Wait"))
+        return tr("Wait");
+    if (text == QLatin1String("Error"))
+        return tr("Error");
+    return tr("Run...");
+}
+
+QString QTaskWidget::statusText() const {
+    return ui_->lblTime->text();
+}
+
+int QTaskWidget::progressValue() const {
+    return ui_->progressBar->value();
+}
+
+void QTaskWidget::on_btnDel_clicked() {
+    emit btnDelclick(source_);
+}
+
+void QTaskWidget::on_cbxAudioIndex_currentIndexChanged(int index) {
+    if (index >= 0)
+        source_->setAudioStream(ui_->cbxAudioIndex->itemData(index).toInt());
+}

@@ -1,0 +1,87 @@
+// Renders the main window with three tasks, one of them mid-conversion, to a PNG file.
+// Usage: corvane-screenshot OUTPUT.png MEDIA_DIR
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMetaObject>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cstdio>
+
+#include "FrmMainWindow.h"
+#include "app_context.h"
+#include "power_off.h"
+
+namespace {
+
+// Never powers anything off: the countdown cannot be reached from here anyway.
+class NoPowerOff : public PowerOffBackend {
+public:
+    bool requestPowerOff() override { return false; }
+};
+
+bool MakeLongInput(const QString& path) {
+    return QProcess::execute("ffmpeg", {"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                                        "testsrc2=size=1280x720:rate=25:duration=60", "-f", "lavfi", "-i",
+                                        "sine=frequency=440:duration=60", "-c:v", "libx264", "-preset",
+                                        "ultrafast", "-c:a", "aac", path}) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: corvane-screenshot OUTPUT.png MEDIA_DIR\n");
+        return 2;
+    }
+    // A private settings folder, so the picture never depends on (or changes) the user's own.
+    QTemporaryDir home;
+    qputenv("appdata", home.path().toUtf8());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QFile sheet(":/qss/skinqss");
+    if (sheet.open(QIODevice::ReadOnly))
+        app.setStyleSheet(QString::fromUtf8(sheet.readAll()));
+
+    const QString output = QString::fromLocal8Bit(argv[1]);
+    const QString media = QString::fromLocal8Bit(argv[2]);
+    AppContext& context = AppContext::instance();
+    if (!context.mediaManager() || !context.loadProfiles(AppContext::shippedProfileFolder())) {
+        std::fprintf(stderr, "corvane-screenshot: engine or catalogue missing\n");
+        return 1;
+    }
+    context.settings()->setOutputFileDir(home.path() + "/Corvane output");
+    context.settings()->setMaxTasksAtOnce(1);
+    context.settings()->setCheckForUpdate(false);
+
+    const QString movie = home.path() + "/Holiday in the Alps.mkv";
+    if (!MakeLongInput(movie)) {
+        std::fprintf(stderr, "corvane-screenshot: ffmpeg could not make the input\n");
+        return 1;
+    }
+    QFile::copy(media + "/two_audio_subs.mkv", home.path() + "/Interview (two languages).mkv");
+    QFile::copy(media + "/audio_only.mka", home.path() + "/Concert recording.mka");
+
+    FrmMainWindow window(context, std::make_unique<NoPowerOff>());
+    window.resize(980, 660);
+    window.show();
+    window.addFiles({movie, home.path() + "/Interview (two languages).mkv",
+                     home.path() + "/Concert recording.mka"});
+    if (auto* convert = window.findChild<QPushButton*>("btnConvert"))
+        convert->click();
+
+    // Let the first task run a while and the poll show its progress and remaining time.
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 7000)
+        app.processEvents(QEventLoop::AllEvents, 50);
+    QMetaObject::invokeMethod(&window, "on_timer");
+    app.processEvents();
+    const bool saved = window.grab().save(output);
+    std::fprintf(stderr, "%s %s\n", saved ? "wrote" : "could not write", qPrintable(output));
+    return saved ? 0 : 1;
+}

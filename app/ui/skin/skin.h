@@ -1,0 +1,11 @@
+// The program's look, compiled into the corvane_skin library.
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+// The style sheet text, or empty text when the resource is missing.
+QString skinStyleSheet();
+
+// The program icon in every drawn size, for QApplication::setWindowIcon.
+QIcon skinApplicationIcon();

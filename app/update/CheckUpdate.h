@@ -1,0 +1,92 @@
+// Asks the product's web endpoint for the newest released version.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QThread>
+#include <QUrl>
+#include <atomic>
+
+class AppSettings;
+
+// The error text of every failed check.
+inline const QString kUpdateCheckError = QStringLiteral("ERROR");
+
+// The program's version, 1.0.1.121.
+QString fullVersion();
+
+// Whether candidate is a later version than current. Both must be four dot-separated decimal
+// numbers; anything else is never newer. Parts compare as numbers, so 1.0.1.99 < 1.0.1.121.
+bool isNewerVersion(const QString& candidate, const QString& current = fullVersion());
+
+// Only web pages may be opened from a reply.
+bool isWebUrl(const QUrl& url);
+
+struct UpdateReply {
+    QString version;
+    QString url;
+    QString error;  // kUpdateCheckError, or empty when version and url are set
+};
+
+// Reads <Root><Info version="..." download_url="..."/></Root>; the body is Latin-1, whatever
+// the XML declaration says.
+UpdateReply parseUpdateReply(const QByteArray& body);
+
+enum class UpdateResultKind {
+    Error,       // the check failed
+    NewVersion,  // version is newer and url may be opened
+    Latest,      // nothing newer (also for versions that do not parse)
+};
+UpdateResultKind classifyUpdateResult(const QString& version, const QString& url, const QString& error);
+
+// The base of the update endpoint and the product pages: the settings key UpdateUrl when it
+// holds an http(s) URL, else the build's default. Never ends in "/".
+QString productBaseUrl(const AppSettings& settings);
+// base + "/checkupdate/"
+QUrl updateCheckUrl(const AppSettings& settings);
+// base + path, for the Help menu's "/", "/help/" and "/feedback/".
+QUrl productPageUrl(const AppSettings& settings, const QString& path);
+
+// The automatic schedule: on when CheckForUpdate is set and CheckUpdateDays > 0, on the first
+// day and every CheckUpdateDays-th day after it.
+bool shouldCheckAtStartup(AppSettings& settings);
+
+// One HTTP request per check on a thread of its own; the answer arrives as updateCallback,
+// queued to the receiver's thread.
+class CCheckUpdate : public QThread {
+    Q_OBJECT
+
+public:
+    static constexpr int kDefaultTimeoutMs = 30000;
+
+    // settings is not owned and must outlive the checker.
+    explicit CCheckUpdate(AppSettings* settings, QObject* parent = nullptr);
+    // Abandons a running request and waits for the thread; no callback follows.
+    ~CCheckUpdate() override;
+
+    static QString fullVersion() { return ::fullVersion(); }
+    static bool isNewerVersion(const QString& version) { return ::isNewerVersion(version); }
+
+    // Starts a check when forced, or when none was made today; records today either way.
+    // True when a request started (false also while one is still waiting for its answer).
+    bool checkUpdate(bool force);
+    // The start-up check: the schedule, then checkUpdate(false).
+    bool checkAtStartup();
+
+    // Limit of one request, answer included.
+    void setTimeout(int ms) { timeoutMs_ = ms; }
+    int timeout() const { return timeoutMs_; }
+
+signals:
+    void updateCallback(QString last_version, QString update_url, QString error);
+
+protected:
+    void run() override;
+
+private:
+    AppSettings* settings_;
+    // Written only while the thread is not running.
+    QUrl url_;
+    int timeoutMs_ = kDefaultTimeoutMs;
+    std::atomic<bool> answered_{false};
+};

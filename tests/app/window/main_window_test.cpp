@@ -1,0 +1,279 @@
+// The main window driven as a person would, with the dialogs answered by the test.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "FrmMainWindow.h"
+#include "QTaskWidget.h"
+#include "app_context.h"
+#include "dialog_seam.h"
+#include "engine_test_support.h"
+#include "power_off.h"
+#include "process_helpers.h"
+#include "ui_FrmMainWindow.h"
+
+#include <QSettings>
+
+namespace {
+
+class RecordingPowerOff : public PowerOffBackend {
+public:
+    bool requestPowerOff() override {
+        ++requests;
+        return true;
+    }
+    int requests = 0;
+};
+
+// Answers every box and dialog from queues the test fills, and remembers what was asked.
+class ScriptedSeam : public DialogSeam {
+public:
+    QMessageBox::StandardButton ask(QMessageBox::Icon, const QString& title, const QString& text,
+                                    QMessageBox::StandardButtons, QMessageBox::StandardButton defaultButton,
+                                    const ButtonTexts&) override {
+        asked.append(title + ": " + text);
+        return answers.isEmpty() ? defaultButton : answers.takeFirst();
+    }
+    bool openUrl(const QUrl& url) override {
+        opened.append(url);
+        return true;
+    }
+    QStringList getOpenFileNames(QWidget*, const QString&, const QString&, const QString&) override {
+        return files;
+    }
+    QString getExistingDirectory(QWidget*, const QString&, const QString&, QFileDialog::Options) override {
+        return folder;
+    }
+
+    QList<QMessageBox::StandardButton> answers;
+    QStringList asked;
+    QList<QUrl> opened;
+    QStringList files;
+    QString folder;
+};
+
+// Reaches the window's drop handler the way Qt's drag-and-drop machinery calls it.
+class DroppableWindow : public FrmMainWindow {
+public:
+    using FrmMainWindow::FrmMainWindow;
+    void drop(QDropEvent* event) { dropEvent(event); }
+    void dragEnter(QDragEnterEvent* event) { dragEnterEvent(event); }
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        AppContext& context = AppContext::instance();
+        ASSERT_NE(context.mediaManager(), nullptr);
+        ASSERT_TRUE(context.loadProfiles(QStringLiteral(CORVANE_SHIPPED_PROFILE)));
+    }
+
+    void SetUp() override {
+        DialogSeam::setInstance(&seam_);
+        AppContext::instance().sourceList().clear();
+        // No automatic update check: it would answer with a box of its own.
+        AppContext::instance().settings()->setCheckForUpdate(false);
+        AppContext::instance().settings()->qsettings()->setValue("UpdateUrl", "http://127.0.0.1:9");
+        AppContext::instance().settings()->setOutputFileDir(dir_.path() + "/out");
+        auto powerOff = std::make_unique<RecordingPowerOff>();
+        powerOff_ = powerOff.get();
+        window_ = std::make_unique<DroppableWindow>(AppContext::instance(), std::move(powerOff));
+        window_->show();
+    }
+
+    void TearDown() override {
+        window_.reset();
+        AppContext::instance().sourceList().clear();
+        DialogSeam::setInstance(nullptr);
+    }
+
+    QString Copy(const char* fixture, const QString& name) {
+        const QString path = dir_.path() + "/" + name;
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        EXPECT_TRUE(QFile::copy(QString::fromStdString(TestMedia(fixture)), path)) << name.toStdString();
+        return path;
+    }
+
+    void Drop(const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        window_->dragEnter(&enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent event(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        window_->drop(&event);
+    }
+
+    bool WaitUntil(const std::function<bool()>& done, int milliseconds) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            if (clock.elapsed() > milliseconds)
+                return false;
+            QTest::qWait(50);
+        }
+        return true;
+    }
+
+    Ui::FrmMainWindowClass& ui() { return *window_->form(); }
+
+    QTemporaryDir dir_;
+    ScriptedSeam seam_;
+    RecordingPowerOff* powerOff_ = nullptr;
+    std::unique_ptr<DroppableWindow> window_;
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, StartsIdleWithTheGuideAndTheProfileTabs) {
+    EXPECT_EQ(window_->windowTitle(), "Corvane");
+    EXPECT_TRUE(ui().widgetGuide->isVisible());
+    EXPECT_FALSE(ui().taskList->isVisible());
+    EXPECT_FALSE(ui().btnConvert->isEnabled());
+    EXPECT_TRUE(ui().btnConvert->isCheckable());
+    const ProfileCatalogue* catalogue = AppContext::instance().profileManager()->catalogue();
+    ASSERT_EQ(ui().profileTab->count(), catalogue->categoryCount());
+    EXPECT_EQ(ui().profileTab->tabText(0), catalogue->category(0)->title);
+    EXPECT_EQ(ui().btnCurProfile->text(), AppContext::instance().profileManager()->outputSetting()->name);
+    EXPECT_EQ(ui().cbxOutDir->count(), 2);
+    EXPECT_EQ(ui().cbxOutDir->itemText(0), dir_.path() + "/out");
+}
+
+TEST_F(MainWindowTest, RowsFollowTheSourceList) {
+    SourceList& sources = AppContext::instance().sourceList();
+    ASSERT_EQ(sources.add(QString::fromStdString(TestMedia("h264_aac.mkv"))), 0);
+    ASSERT_EQ(sources.add(QString::fromStdString(TestMedia("audio_only.mka"))), 1);
+    window_->rebuildTaskRows();
+    ASSERT_EQ(window_->taskRowCount(), 2);
+    EXPECT_EQ(window_->taskRow(0)->source(), sources.at(0));
+    EXPECT_EQ(window_->taskRow(1)->source(), sources.at(1));
+    EXPECT_TRUE(ui().taskList->isVisible());
+    EXPECT_FALSE(ui().widgetGuide->isVisible());
+    EXPECT_TRUE(ui().btnConvert->isEnabled());
+    EXPECT_EQ(ui().taskList->item(0)->sizeHint().height(), 80);
+
+    // Removing the first row keeps the second one's widget.
+    QTaskWidget* second = window_->taskRow(1);
+    QTest::mouseClick(window_->taskRow(0)->findChild<QPushButton*>("btnDel"), Qt::LeftButton);
+    ASSERT_EQ(window_->taskRowCount(), 1);
+    EXPECT_EQ(window_->taskRow(0), second);
+
+    ui().actClearTasks->trigger();
+    EXPECT_EQ(window_->taskRowCount(), 0);
+    EXPECT_TRUE(ui().widgetGuide->isVisible());
+    EXPECT_FALSE(ui().btnConvert->isEnabled());
+}
+
+TEST_F(MainWindowTest, DropsTakeOnlyMatroskaFiles) {
+    const QString upper = Copy("h264_aac.mkv", "A.MKV");
+    const QString mp4 = Copy("h264_aac.mkv", "movie.mp4");
+    QDir().mkpath(dir_.path() + "/folder.mkv");
+    Drop({QUrl::fromLocalFile(upper), QUrl::fromLocalFile(mp4), QUrl::fromLocalFile(dir_.path() + "/folder.mkv")});
+    ASSERT_EQ(window_->taskRowCount(), 1);
+    EXPECT_EQ(window_->taskRow(0)->source()->path(), upper);
+}
+
+TEST_F(MainWindowTest, AddingAFolderTakesItsMkvFilesOnly) {
+    Copy("h264_aac.mkv", "batch/a.mkv");
+    Copy("h264_aac.mkv", "batch/b.MKV");
+    Copy("audio_only.mka", "batch/c.mka");
+    seam_.folder = dir_.path() + "/batch";
+    ui().actAddFolder->trigger();
+    ASSERT_EQ(window_->taskRowCount(), 2);
+    QStringList names;
+    for (int i = 0; i < 2; ++i)
+        names << window_->taskRow(i)->source()->fileName();
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"a.mkv", "b.MKV"}));
+    EXPECT_EQ(AppContext::instance().settings()->lastOpenFolderPath(), seam_.folder);
+}
+
+TEST_F(MainWindowTest, AddingFilesRemembersTheirFolder) {
+    seam_.files = {Copy("h264_aac.mkv", "pick/one.mkv"), Copy("audio_only.mka", "pick/two.mka")};
+    QTest::mouseClick(ui().btnAddFile, Qt::LeftButton);
+    EXPECT_EQ(window_->taskRowCount(), 2);
+    EXPECT_EQ(AppContext::instance().settings()->lastOpenFileDir(), dir_.path() + "/pick");
+}
+
+TEST_F(MainWindowTest, ConvertingWithAnEmptyListOnlyHints) {
+    ui().btnConvert->setEnabled(true);
+    QTest::mouseClick(ui().btnConvert, Qt::LeftButton);
+    EXPECT_EQ(seam_.asked, QStringList{"Hint: no tasks"});
+    EXPECT_FALSE(ui().btnConvert->isChecked());
+    EXPECT_FALSE(window_->isRunning());
+}
+
+TEST_F(MainWindowTest, ARunConvertsEveryRowAndCanBeCancelled) {
+    window_->addFiles({Copy("h264_aac.mkv", "one.mkv"), Copy("audio_longer.mkv", "two.mkv")});
+    ASSERT_EQ(window_->taskRowCount(), 2);
+
+    QTest::mouseClick(ui().btnConvert, Qt::LeftButton);
+    ASSERT_TRUE(window_->isRunning());
+    EXPECT_TRUE(ui().btnConvert->isChecked());
+    EXPECT_FALSE(ui().btnAddFile->isEnabled());
+    EXPECT_FALSE(ui().taskList->isEnabled());
+
+    // "No" keeps the run going.
+    seam_.answers = {QMessageBox::No};
+    QTest::mouseClick(ui().btnConvert, Qt::LeftButton);
+    EXPECT_EQ(seam_.asked.last(), "Information: Cancel conversion?");
+    EXPECT_TRUE(window_->isRunning());
+    EXPECT_TRUE(ui().btnConvert->isChecked());
+
+    ASSERT_TRUE(WaitUntil([&] { return !window_->isRunning(); }, 120000)) << "the run did not end";
+    EXPECT_FALSE(ui().btnConvert->isChecked());
+    EXPECT_TRUE(ui().btnAddFile->isEnabled());
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(window_->taskRow(i)->statusText(), "Finished") << i;
+    const QStringList outputs = QDir(dir_.path() + "/out").entryList(QDir::Files);
+    ASSERT_EQ(outputs.size(), 2) << outputs.join(',').toStdString();
+    for (const QString& output : outputs)
+        EXPECT_TRUE(DecodesCleanly((dir_.path() + "/out/" + output).toStdString()));
+    EXPECT_EQ(powerOff_->requests, 0);
+
+    // A second run, cancelled with "Yes".
+    QTest::mouseClick(ui().btnConvert, Qt::LeftButton);
+    ASSERT_TRUE(window_->isRunning());
+    seam_.answers = {QMessageBox::Yes};
+    QTest::mouseClick(ui().btnConvert, Qt::LeftButton);
+    EXPECT_FALSE(window_->isRunning());
+    EXPECT_FALSE(ui().btnConvert->isChecked());
+    EXPECT_FALSE(window_->conversionRun().isActive());
+}
+
+TEST_F(MainWindowTest, OutputFolderChoiceAndShutdownToggle) {
+    seam_.folder.clear();  // the folder dialog is cancelled
+    ui().cbxOutDir->setCurrentIndex(1);
+    EXPECT_EQ(ui().cbxOutDir->currentIndex(), 0);
+    EXPECT_EQ(ui().cbxOutDir->itemText(0), dir_.path() + "/out");
+
+    seam_.folder = dir_.path();
+    ui().cbxOutDir->setCurrentIndex(1);
+    EXPECT_EQ(ui().cbxOutDir->currentIndex(), 0);
+    EXPECT_EQ(ui().cbxOutDir->itemText(0), dir_.path());
+    EXPECT_EQ(AppContext::instance().settings()->outputFileDir(), dir_.path());
+
+    const bool before = AppContext::instance().settings()->shutdownAfterFinished();
+    ui().actShutDown->trigger();
+    EXPECT_NE(AppContext::instance().settings()->shutdownAfterFinished(), before);
+    EXPECT_TRUE(ui().actShutDown->text().endsWith(before ? " - OFF" : " - ON"));
+}
+
+TEST_F(MainWindowTest, ProfileAreaFoldsToTheCategoryBar) {
+    const int navHeight = window_->navHeight();
+    QPushButton* fold = ui().profileTab->findChild<QPushButton*>("btnShowHide");
+    ASSERT_NE(fold, nullptr);
+    ui().widgetprofile->setFixedHeight(navHeight + 90);
+    QTest::mouseClick(fold, Qt::LeftButton);
+    EXPECT_EQ(ui().widgetprofile->height(), navHeight);
+    QTest::mouseClick(fold, Qt::LeftButton);
+    EXPECT_EQ(ui().widgetprofile->height(), navHeight + 90);
+}
