@@ -35,7 +35,8 @@ asan: deps
 	  ctest $(CTEST_FLAGS) -j $(JOBS)
 
 tsan: deps
-	@cmake -S . -B $(BUILD_DIR)/tsan -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=thread >/dev/null
+	@cmake -S . -B $(BUILD_DIR)/tsan -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=thread \
+	  -DCORVANE_ENGINE_ONLY=ON >/dev/null
 	@cmake --build $(BUILD_DIR)/tsan -j $(JOBS)
 	@cd $(BUILD_DIR)/tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest $(CTEST_FLAGS) -j $(JOBS) -L threaded

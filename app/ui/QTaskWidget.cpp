@@ -42,8 +42,12 @@ QTaskWidget::~QTaskWidget() = default;
 
 void QTaskWidget::setThumbnail(const QImage& image) {
     const QPixmap pixmap = QPixmap::fromImage(image);
-    ui_->btnThum->setIcon(QIcon(pixmap));
-    ui_->btnThum->setIconSize(pixmap.size());
+    // The list is disabled during a run; the pictures should not turn grey with it.
+    QIcon icon(pixmap);
+    icon.addPixmap(pixmap, QIcon::Disabled);
+    ui_->btnThum->setIcon(icon);
+    // The whole picture, scaled into the button rather than cut to it.
+    ui_->btnThum->setIconSize(pixmap.size().scaled(ui_->btnThum->maximumSize(), Qt::KeepAspectRatio));
 }
 
 void QTaskWidget::setTargetInfo(const OutputSetting& setting) {
