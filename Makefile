@@ -4,7 +4,7 @@ BUILD_TYPE   ?= RelWithDebInfo
 JOBS         ?= $(shell nproc)
 CTEST_FLAGS  ?= --output-on-failure --timeout 300
 
-.PHONY: all deps configure build run test sanitize asan tsan screenshot clean
+.PHONY: all deps configure build run test sanitize asan tsan screenshot bench soak clean
 
 all: build
 
@@ -45,6 +45,16 @@ tsan: deps
 screenshot: build
 	@bash tests/media/make_test_media.sh $(BUILD_DIR)/test-media
 	@$(BUILD_DIR)/bin/corvane-screenshot $(BUILD_DIR)/screenshot.png $(BUILD_DIR)/test-media
+
+# corvane-cli against the ffmpeg command-line tool on the same conversions (a benchmark, not a test).
+bench: build
+	@bash bench/run_bench.sh $(BUILD_DIR)
+
+# 200 short tasks through one converter; `make test` runs a 20-task version.
+SOAK_TASKS ?= 200
+soak: build
+	@cd $(BUILD_DIR) && CORVANE_SOAK_TASKS=$(SOAK_TASKS) ./bin/engine_converter_fault_tests \
+	  --gtest_filter='*Soak*'
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -9,7 +9,7 @@ packages=(
   libboost-dev libboost-thread-dev libboost-chrono-dev libboost-date-time-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth fonts-dejavu-core time bc
 )
 
 missing=()

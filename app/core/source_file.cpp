@@ -3,21 +3,13 @@
 #include <QFileInfo>
 #include <cstring>
 
+#include "vantrel/owned.h"
+
 using namespace MediaBased;
 
 namespace {
 
 constexpr int kThumbnailReadAttempts = 300;
-
-template <class T>
-struct Released {
-    void operator()(T* object) const {
-        if (object)
-            object->Release();
-    }
-};
-template <class T>
-using Owned = std::unique_ptr<T, Released<T>>;
 
 }  // namespace
 

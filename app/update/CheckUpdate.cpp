@@ -13,11 +13,10 @@
 #include <memory>
 
 #include "app_settings.h"
+#include "product_info.h"
 
 namespace {
 
-const char kProductVersion[] = "1.0.1";
-constexpr int kBuildNumber = 121;
 constexpr int kInterruptPollMs = 50;
 
 // A decimal number of any length, without sign or blanks, leading zeros stripped; null when
@@ -60,7 +59,7 @@ UpdateReply ErrorReply() {
 }  // namespace
 
 QString fullVersion() {
-    return QStringLiteral("%1.%2").arg(QLatin1String(kProductVersion)).arg(kBuildNumber);
+    return ProductInfo::fullVersion();
 }
 
 bool isNewerVersion(const QString& candidate, const QString& current) {

@@ -46,7 +46,7 @@ private:
     bool EncodeQueuedAudio(ExportOutputStream& entry, bool flush);
 
     IMediaManager* manager_;
-    ReleasedPtr<IMediaInfo> targetInfo_;
+    Owned<IMediaInfo> targetInfo_;
     std::string outputPath_;
     SystemBased::OutputFormatContextPtr output_;
     bool headerWritten_ = false;

@@ -8,17 +8,9 @@
 #include "convert/export_frame_clock.h"
 #include "system/ffmpeg_handles.h"
 #include "vantrel/interfaces.h"
+#include "vantrel/owned.h"
 
 namespace MediaBased {
-
-struct EngineObjectReleaser {
-    void operator()(IMediaUnknown* object) const {
-        if (object)
-            object->Release();
-    }
-};
-template <class T>
-using ReleasedPtr = std::unique_ptr<T, EngineObjectReleaser>;
 
 struct ExportOutputStream {
     bool encode = false;
@@ -27,8 +19,8 @@ struct ExportOutputStream {
     SystemBased::CodecContextPtr context;    // video and audio
     AVStream* stream = nullptr;              // owned by the output context; null for other kinds
     bool encoderOpen = false;
-    ReleasedPtr<IImageConverter> imageConverter;  // encoded video
-    ReleasedPtr<IAudioResampler> resampler;       // encoded audio
+    Owned<IImageConverter> imageConverter;  // encoded video
+    Owned<IAudioResampler> resampler;       // encoded audio
     ConstantRateClock clock;                      // video
     std::unique_ptr<ExportAudioFramer> framer;    // encoded audio
 };

@@ -175,10 +175,7 @@ int64_t CAudioResampler::EndOf(int64_t start, int samples) const {
 bool CAudioResampler::TakeFilteredSound(int64_t start) {
     if (chain_.Pull(scratchFrame_.get()) < 0)
         return false;
-    struct Unreference {
-        AVFrame* frame;
-        ~Unreference() { av_frame_unref(frame); }
-    } unreference{scratchFrame_.get()};
+    const SystemBased::ScopedFrameUnref unreference{scratchFrame_.get()};
     outputFrame_.Attach(scratchFrame_.get());
     const int64_t end = EndOf(start, scratchFrame_->nb_samples);
     nextStart_ = end;

@@ -117,10 +117,7 @@ bool CImageConverter::EnsureGraphFor(const PictureShape& input) {
 bool CImageConverter::TakeFilteredPicture() {
     if (chain_.Pull(scratchFrame_.get()) < 0)
         return false;
-    struct Unreference {
-        AVFrame* frame;
-        ~Unreference() { av_frame_unref(frame); }
-    } unreference{scratchFrame_.get()};
+    const SystemBased::ScopedFrameUnref unreference{scratchFrame_.get()};
     MakeTopDown(scratchFrame_.get());
     outputFrame_.Attach(scratchFrame_.get());
     return true;

@@ -45,6 +45,12 @@ struct AVAudioFifoDeleter {
 };
 
 using FramePtr = std::unique_ptr<AVFrame, AVFrameDeleter>;
+
+// Drops a reused frame's references when the scope ends.
+struct ScopedFrameUnref {
+    AVFrame* frame;
+    ~ScopedFrameUnref() { av_frame_unref(frame); }
+};
 using PacketPtr = std::unique_ptr<AVPacket, AVPacketDeleter>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, AVCodecContextDeleter>;
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, AVFilterGraphDeleter>;

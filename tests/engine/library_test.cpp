@@ -5,22 +5,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "vantrel/owned.h"
 #include "vantrel/vantrel.h"
 
 using namespace MediaBased;
 
-namespace {
-
-struct Released {
-    template <class T>
-    void operator()(T* object) const {
-        object->Release();
-    }
-};
-template <class T>
-using Owned = std::unique_ptr<T, Released>;
-
-}  // namespace
 
 TEST(Library, ExportsResolveThroughTheLoader) {
     void* handle = dlopen(VANTREL_LIBRARY_PATH, RTLD_NOW | RTLD_NOLOAD);

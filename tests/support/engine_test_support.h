@@ -5,16 +5,11 @@
 #include <memory>
 #include <string>
 
+#include "vantrel/owned.h"
+
 // Ends an engine object the only way it may be ended.
-struct ReleaseDeleter {
-    template <class T>
-    void operator()(T* object) const {
-        if (object)
-            object->Release();
-    }
-};
-template <class T>
-using Owned = std::unique_ptr<T, ReleaseDeleter>;
+using MediaBased::Owned;
+using MediaBased::ReleaseDeleter;
 
 // Path of a generated test file (tests/media/make_test_media.sh).
 inline std::string TestMedia(const std::string& name) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "system/ffmpeg_handles.h"
+#include "vantrel/owned.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -52,12 +53,6 @@ PlaneGeometry PlaneOf(IVideoFrame* frame, int plane) {
     return g;
 }
 
-template <class T>
-struct Releaser {
-    void operator()(T* object) const { object->Release(); }
-};
-template <class T>
-using Owned = std::unique_ptr<T, Releaser<T>>;
 
 }  // namespace
 

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <type_traits>
 
+#include "vantrel/owned.h"
+
 using namespace MediaBased;
 
 static_assert(!std::is_destructible_v<IMediaInfo>, "only Release may end an engine object");
@@ -15,10 +17,7 @@ static_assert(!std::is_destructible_v<IMediaManager>);
 
 namespace {
 
-struct InfoReleaser {
-    void operator()(IMediaInfo* info) const { info->Release(); }
-};
-using OwnedInfo = std::unique_ptr<IMediaInfo, InfoReleaser>;
+using OwnedInfo = Owned<IMediaInfo>;
 
 StreamRecord VideoRecord(char* codecName) {
     StreamRecord record{};
