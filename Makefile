@@ -4,7 +4,7 @@ BUILD_TYPE   ?= RelWithDebInfo
 JOBS         ?= $(shell nproc)
 CTEST_FLAGS  ?= --output-on-failure --timeout 300
 
-.PHONY: all deps configure build run test sanitize asan tsan screenshot bench soak clean
+.PHONY: all deps configure build run test sanitize asan tsan screenshot bench soak fuzz clean
 
 all: build
 
@@ -55,6 +55,13 @@ SOAK_TASKS ?= 200
 soak: build
 	@cd $(BUILD_DIR) && CORVANE_SOAK_TASKS=$(SOAK_TASKS) ./bin/engine_converter_fault_tests \
 	  --gtest_filter='*Soak*'
+
+# libFuzzer targets (clang), FUZZ_SECONDS each; kept regression inputs are replayed first.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@bash scripts/install-deps.sh fuzz
+	@bash tests/media/make_test_media.sh $(abspath $(BUILD_DIR))/test-media
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) bash fuzz/run_fuzz.sh $(BUILD_DIR)/fuzz $(BUILD_DIR)/test-media
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Corvane needs to build and test, only when some are missing.
+# Usage: install-deps.sh [fuzz]
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,11 @@ packages=(
   libgtest-dev libgmock-dev
   xvfb xauth fonts-dejavu-core time bc
 )
+
+# `install-deps.sh fuzz` adds the compiler the fuzz targets need.
+if [[ "${1:-}" == "fuzz" ]]; then
+  packages+=(clang-14 libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

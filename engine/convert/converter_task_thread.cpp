@@ -1,23 +1,17 @@
 #include "convert/converter_task_thread.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "system/module_logger.h"
+#include "vantrel/owned.h"
 
 namespace MediaBased {
 namespace {
-
-struct ReleaseDeleter {
-    template <class T>
-    void operator()(T* object) const {
-        if (object)
-            object->Release();
-    }
-};
-template <class T>
-using Owned = std::unique_ptr<T, ReleaseDeleter>;
 
 constexpr int64_t kProgressInterval = 40;  // frames between progress updates
 // A source that keeps failing without reaching its end is given up as ended.
@@ -32,6 +26,9 @@ void ConverterTaskThread::Run() {
     } catch (...) {
         finished = false;
     }
+    // A failed task must not leave something that looks like a finished output.
+    if (!finished && createdOutput_)
+        ::unlink(config_->GetTargetPath());
     task_->state.store(finished ? TaskFinished : TaskFailed, std::memory_order_relaxed);
     task_->progress.store(100.0, std::memory_order_relaxed);
 }
@@ -51,7 +48,7 @@ bool ConverterTaskThread::Convert() {
         return false;
 
     Owned<IMediaExporter> exporter(manager_->CreateExporter(nullptr));
-    if (!exporter || !exporter->SetTargetInfo(config_->GetTargetInfo()) ||
+    if (!exporter || !ClaimOutput() || !exporter->SetTargetInfo(config_->GetTargetInfo()) ||
         !exporter->Open(config_->GetTargetPath())) {
         SystemBased::ReportMessage("output file error", "63");
         return false;
@@ -80,6 +77,20 @@ bool ConverterTaskThread::Convert() {
     importer.reset();
     exporter.reset();
     return closed;
+}
+
+bool ConverterTaskThread::ClaimOutput() {
+    // Creating the file exclusively leaves a file that was already there untouched, and tells
+    // a failure which file is this task's own to remove.
+    const char* path = config_->GetTargetPath();
+    if (path == nullptr || *path == '\0')
+        return false;
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    createdOutput_ = true;
+    return true;
 }
 
 void ConverterTaskThread::PublishProgress(int64_t start, int64_t total) {

@@ -22,12 +22,15 @@ public:
 private:
     // Returns true when the task ran to its end or was stopped, false when it failed.
     bool Convert();
+    // Creates the target file, failing when something already exists at that path.
+    bool ClaimOutput();
     void PublishProgress(int64_t start, int64_t total);
 
     ConvertTask* task_;
     IMediaTaskConfig* config_;
     IMediaManager* manager_;
     std::atomic<bool> stopRequested_{false};
+    bool createdOutput_ = false;  // only the worker thread touches it
 };
 
 }  // namespace MediaBased

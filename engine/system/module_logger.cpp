@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "system/ffmpeg_log_level.h"
+#include "system/narrowing_table.h"
 #include "system/platform.h"
 
 namespace SystemBased {
@@ -13,10 +14,12 @@ namespace {
 
 std::atomic<ISystemLogger*> g_moduleLogger{nullptr};
 
-// Binds the engine to its own exported logger when the library is loaded.
+// Set-up when the library is loaded: FFmpeg's log level, the narrowing table, and the binding
+// of the engine to its own exported logger.
 struct LoadTimeBinding {
     LoadTimeBinding() {
         ApplyFfmpegLogLevel();
+        PrimeNarrowingTable();
         const std::string self = Platform::OwnModulePath();
         SetModuleLogger(self.empty() ? nullptr : LoadLoggerFrom(self.c_str()));
     }

@@ -34,10 +34,17 @@ const ProfileCatalogue& ShippedCatalogue() {
     return catalogue;
 }
 
+// The sanitizer builds convert every fourth profile: the full set runs in the plain build,
+// and the engine paths it adds under the sanitizers are the same for most profiles.
 std::vector<int> ShippedProfileIds() {
+#ifdef CORVANE_SANITIZED
+    constexpr int kStride = 4;
+#else
+    constexpr int kStride = 1;
+#endif
     std::vector<int> ids;
     const ProfileCatalogue& catalogue = ShippedCatalogue();
-    for (int i = 0; i < catalogue.entryCount(); ++i)
+    for (int i = 0; i < catalogue.entryCount(); i += kStride)
         ids.push_back(catalogue.entry(i)->profileId);
     return ids;
 }

@@ -243,10 +243,14 @@ TEST_F(ConverterTest, RemovingARunningTaskWaitsForItsWorker) {
     converter->AddTask(Config(TestMedia("h264_aac.mkv"), Output(1)).get());
     ConvertTask* second = converter->GetTask(1);
     converter->Start();
-    const auto deadline = Clock::now() + std::chrono::seconds(30);
-    while (StateOf(converter.get(), 0) != TaskRunning)
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    // Well into the file: packets written, so the closed file has something to hold.
+    std::error_code error;
+    while (!fs::exists(Output(0)) || fs::file_size(Output(0), error) < 64 * 1024) {
         ASSERT_LT(Clock::now(), deadline);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(StateOf(converter.get(), 0), TaskRunning);
 
     EXPECT_TRUE(converter->RemoveTask(0));
     // The worker has closed its output with a trailer before RemoveTask returned.

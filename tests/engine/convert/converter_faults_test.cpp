@@ -1,0 +1,366 @@
+// The batch converter under failures from outside: outputs that cannot be written, a full disk,
+// inputs that change under a running task, cancellation at random moments, and a long run.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "engine_test_support.h"
+#include "process_helpers.h"
+#include "vantrel/vantrel.h"
+
+using namespace MediaBased;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer keeps freed memory in quarantine, so resident size says nothing there; its
+// leak check at exit covers what this bound does elsewhere.
+constexpr bool kResidentSizeMeaningful = false;
+#else
+constexpr bool kResidentSizeMeaningful = true;
+#endif
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Sets or clears the immutable flag, which stops even root from writing.
+bool SetImmutable(const fs::path& path, bool on) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (done) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return done;
+}
+
+long OpenDescriptors() {
+    long count = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+long ResidentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+class ConverterFaultTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        manager_.reset(CreateMediaManager());
+        ASSERT_NE(manager_, nullptr);
+        dir_ = fs::temp_directory_path() /
+               ("corvane-faults-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        for (const auto& entry : fs::recursive_directory_iterator(dir_))
+            SetImmutable(entry.path(), false);
+        SetImmutable(dir_, false);
+        fs::remove_all(dir_);
+    }
+
+    // A 20 s input, long enough to still be running when the fault is injected.
+    std::string LongInput() {
+        const fs::path path = dir_ / "long_input.mkv";
+        if (!fs::exists(path)) {
+            const CommandResult r = RunCommand(
+                "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=640x360:rate=25:duration=20 "
+                "-f lavfi -i sine=frequency=440:sample_rate=48000:duration=20 -c:v libx264 "
+                "-preset ultrafast -c:a aac -ac 2 " + ShellQuote(path.string()));
+            EXPECT_EQ(r.exitCode, 0) << r.output;
+        }
+        return path.string();
+    }
+
+    // H.264 + AAC input to MPEG-4 Part 2 + MP2.
+    Owned<IMediaTaskConfig> Config(const std::string& source, const std::string& target,
+                                   int width = 160, int height = 90, const char* container = "avi",
+                                   const char* videoCodec = "mpeg4", int64_t videoBitRate = 300000) {
+        Owned<IMediaTaskConfig> config(manager_->CreateTaskConfig());
+        Owned<IMediaInfo> info(manager_->CreateMediaInfo());
+        info->SetFormatName(container);
+        std::string video = videoCodec;
+        StreamRecord v{};
+        v.kind = StreamKindVideo;
+        v.codecName = video.data();
+        v.width = width;
+        v.height = height;
+        v.frameTimeNum = 1;
+        v.frameTimeDen = 25;
+        v.bitRate = videoBitRate;
+        v.encode = 1;
+        info->AddStream(&v);
+        char audio[] = "mp2";
+        StreamRecord a{};
+        a.kind = StreamKindAudio;
+        a.codecName = audio;
+        a.sampleRate = 44100;
+        a.channels = 2;
+        a.bitRate = 128000;
+        a.encode = 1;
+        info->AddStream(&a);
+        config->SetTargetInfo(info.get());
+        const StreamSelection videoSelection{0, 0}, audioSelection{1, 0};
+        config->AddStreamSelection(&videoSelection);
+        config->AddStreamSelection(&audioSelection);
+        config->SetSourcePath(source.c_str());
+        config->SetTargetPath(target.c_str());
+        return config;
+    }
+
+    static void WaitUntilDone(IMediaConverter* converter, std::chrono::seconds limit = std::chrono::seconds(120)) {
+        const auto deadline = Clock::now() + limit;
+        while (converter->GetUnfinishedTaskCount() > 0) {
+            ASSERT_LT(Clock::now(), deadline) << "the batch did not finish in time";
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
+    static void WaitUntilRunning(IMediaConverter* converter, uint32_t i) {
+        const auto deadline = Clock::now() + std::chrono::seconds(30);
+        while (StateOf(converter, i) != TaskRunning) {
+            ASSERT_LT(Clock::now(), deadline) << "task " << i << " never started";
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+
+    static int32_t StateOf(IMediaConverter* converter, uint32_t i) {
+        ConvertTask* task = converter->GetTask(i);
+        return task ? task->state.load() : -1;
+    }
+
+    std::string Output(int i, const fs::path& folder = {}) const {
+        return ((folder.empty() ? dir_ : folder) / ("out" + std::to_string(i) + ".avi")).string();
+    }
+
+    Owned<IMediaManager> manager_;
+    fs::path dir_;
+};
+
+}  // namespace
+
+TEST_F(ConverterFaultTest, FailureRemovesOnlyTheOutputTheTaskCreated) {
+    const std::string existing = Output(0);
+    { std::ofstream(existing) << "an earlier file"; }
+    Owned<IMediaConverter> converter(manager_->CreateConverter());
+    converter->SetMaxParallelTasks(1);
+    converter->AddTask(Config(TestMedia("h264_aac.mkv"), existing).get());
+    // The output file is created before the exporter finds that the encoder is unknown.
+    converter->AddTask(Config(TestMedia("h264_aac.mkv"), Output(1), 160, 90, "avi", "no-such-codec").get());
+    converter->AddTask(Config(TestMedia("h264_aac.mkv"), Output(2)).get());
+    converter->Start();
+    WaitUntilDone(converter.get());
+
+    EXPECT_EQ(StateOf(converter.get(), 0), TaskFailed) << "an existing file must not be written over";
+    EXPECT_TRUE(ReadFile(existing) == "an earlier file") << "the earlier file was changed";
+    EXPECT_EQ(StateOf(converter.get(), 1), TaskFailed);
+    EXPECT_FALSE(fs::exists(Output(1)));
+    EXPECT_EQ(StateOf(converter.get(), 2), TaskFinished);
+    EXPECT_TRUE(DecodesCleanly(Output(2)));
+}
+
+// Root ignores permission bits, so the folder is made immutable instead; the task writing into
+// it at that moment and the one queued for it fail, a task writing elsewhere finishes.
+TEST_F(ConverterFaultTest, OutputFolderMadeReadOnlyMidRun) {
+    const fs::path locked = dir_ / "locked", open = dir_ / "open";
+    fs::create_directories(locked);
+    fs::create_directories(open);
+    if (!SetImmutable(locked, true) || !SetImmutable(locked, false))
+        GTEST_SKIP() << "this file system has no immutable flag";
+    const std::string input = LongInput();
+    Owned<IMediaConverter> converter(manager_->CreateConverter());
+    converter->SetMaxParallelTasks(1);
+    converter->AddTask(Config(input, Output(0, locked), 640, 360).get());
+    converter->AddTask(Config(TestMedia("h264_aac.mkv"), Output(1, locked)).get());
+    converter->AddTask(Config(TestMedia("h264_aac.mkv"), Output(2, open)).get());
+    converter->Start();
+    WaitUntilRunning(converter.get(), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(fs::exists(Output(0, locked)));
+    ASSERT_TRUE(SetImmutable(Output(0, locked), true));
+    ASSERT_TRUE(SetImmutable(locked, true));
+    WaitUntilDone(converter.get());
+
+    EXPECT_EQ(StateOf(converter.get(), 0), TaskFailed);
+    EXPECT_EQ(StateOf(converter.get(), 1), TaskFailed);
+    EXPECT_FALSE(fs::exists(Output(1, locked)));
+    EXPECT_EQ(StateOf(converter.get(), 2), TaskFinished);
+    EXPECT_TRUE(DecodesCleanly(Output(2, open)));
+}
+
+// A full disk, simulated with a file-size limit in a child so the test runner keeps its own.
+TEST_F(ConverterFaultTest, DiskFillingUpFailsOnlyTheTaskThatHitIt) {
+    const std::string input = LongInput();
+    const std::string big = Output(0), small = Output(1);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        manager_.reset(CreateMediaManager());  // nothing of the parent's engine state is reused
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1 << 20, 1 << 20};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        int code = 0;
+        {
+            Owned<IMediaConverter> converter(manager_->CreateConverter());
+            converter->SetMaxParallelTasks(2);
+            // About 5 MB against a 1 MiB limit, and about 150 kB.
+            converter->AddTask(Config(input, big, 640, 360, "avi", "mpeg4", 2000000).get());
+            converter->AddTask(Config(TestMedia("h264_aac.mkv"), small, 160, 90, "avi", "mpeg4", 100000).get());
+            converter->Start();
+            const auto deadline = Clock::now() + std::chrono::seconds(120);
+            while (converter->GetUnfinishedTaskCount() > 0 && Clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            code = StateOf(converter.get(), 0) * 10 + StateOf(converter.get(), 1);
+        }
+        manager_.reset();
+        std::exit(code);  // exit, not _exit, so a leak check at exit still runs
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child crashed";
+    EXPECT_EQ(WEXITSTATUS(status), TaskFailed * 10 + TaskFinished) << "states of the big and the small task";
+    EXPECT_FALSE(fs::exists(big)) << "the partial output of the failed task stays behind";
+    EXPECT_TRUE(DecodesCleanly(small));
+}
+
+// The input goes away or shrinks under a running task. An open file stays readable after it is
+// removed, and a shortened one simply ends early; either way the task must end, and a task
+// that says "finished" must have left a complete file.
+TEST_F(ConverterFaultTest, InputRemovedOrTruncatedWhileItsTaskRuns) {
+    const fs::path removed = dir_ / "removed.mkv", truncated = dir_ / "truncated.mkv";
+    fs::copy_file(LongInput(), removed);
+    fs::copy_file(LongInput(), truncated);
+    Owned<IMediaConverter> converter(manager_->CreateConverter());
+    converter->SetMaxParallelTasks(2);
+    converter->AddTask(Config(removed.string(), Output(0), 640, 360).get());
+    converter->AddTask(Config(truncated.string(), Output(1), 640, 360).get());
+    converter->AddTask(Config(TestMedia("h264_aac.mkv"), Output(2)).get());
+    converter->Start();
+    WaitUntilRunning(converter.get(), 0);
+    WaitUntilRunning(converter.get(), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    fs::remove(removed);
+    fs::resize_file(truncated, fs::file_size(truncated) * 6 / 10);
+    WaitUntilDone(converter.get());
+
+    std::printf("input removed: task state %d; input truncated: task state %d\n", StateOf(converter.get(), 0),
+                StateOf(converter.get(), 1));
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        const int32_t state = StateOf(converter.get(), i);
+        ASSERT_TRUE(state == TaskFinished || state == TaskFailed);
+        if (state == TaskFinished) {
+            std::string errors;
+            EXPECT_TRUE(DecodesCleanly(Output(i), &errors)) << errors;
+        } else {
+            EXPECT_FALSE(fs::exists(Output(i)));
+        }
+    }
+    EXPECT_EQ(StateOf(converter.get(), 2), TaskFinished);
+    EXPECT_TRUE(DecodesCleanly(Output(2)));
+}
+
+// Stop, RemoveTask or Release at random moments, 100 times: no hang, and whatever output
+// remains can be opened again (a stopped task closes its file, perhaps with no frame in it; a
+// failed one removes it).
+TEST_F(ConverterFaultTest, CancellingAtRandomMoments) {
+    std::mt19937 random(97);
+    // Workers start on the scheduler's first pass, 100 ms after Start; this spans queued,
+    // opening, mid-run and already ended.
+    std::uniform_int_distribution<int> pause(60, 260);
+    for (int cycle = 0; cycle < 100; ++cycle) {
+        SCOPED_TRACE(cycle);
+        Owned<IMediaConverter> converter(manager_->CreateConverter());
+        converter->SetMaxParallelTasks(2);
+        for (int i = 0; i < 3; ++i)
+            converter->AddTask(Config(TestMedia("h264_aac.mkv"), Output(3 * cycle + i)).get());
+        converter->Start();
+        std::this_thread::sleep_for(std::chrono::milliseconds(pause(random)));
+        const auto started = Clock::now();
+        switch (cycle % 3) {
+        case 0: EXPECT_TRUE(converter->Stop()); break;
+        case 1: EXPECT_TRUE(converter->RemoveTask(0)); break;
+        default: break;  // Release below
+        }
+        converter.reset();
+        EXPECT_LT(Clock::now() - started, std::chrono::seconds(10)) << "cancelling hung";
+    }
+    int outputs = 0;
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+        ++outputs;
+        Owned<IMediaImporter> importer(manager_->CreateImporter(""));
+        EXPECT_TRUE(importer->Open(entry.path().c_str())) << entry.path();
+    }
+    EXPECT_GT(outputs, 0) << "some cycles must have reached their exporter";
+}
+
+// Many short tasks through one converter: memory and descriptors must not grow with the count.
+// CORVANE_SOAK_TASKS raises the count (make soak runs 200).
+TEST_F(ConverterFaultTest, SoakKeepsMemoryAndDescriptorsFlat) {
+    const char* requested = std::getenv("CORVANE_SOAK_TASKS");
+    const int tasks = requested && *requested ? std::max(20, std::atoi(requested)) : 20;
+    constexpr int kBatch = 10;
+    constexpr long kRssGrowthKiB = 16 * 1024;
+    Owned<IMediaConverter> converter(manager_->CreateConverter());
+    ASSERT_TRUE(converter->SetMaxParallelTasks(std::min(2u, std::max(1u, std::thread::hardware_concurrency()))));
+    converter->Start();
+    long baseFds = -1, baseRss = -1, peakRss = 0, maxFds = 0;
+    for (int done = 0; done < tasks; done += kBatch) {
+        for (int i = done; i < done + kBatch; ++i)
+            ASSERT_GT(converter->AddTask(Config(TestMedia("h264_aac.mkv"), Output(i)).get()), 0);
+        WaitUntilDone(converter.get());
+        for (int i = done; i < done + kBatch; ++i) {
+            ASSERT_EQ(StateOf(converter.get(), i), TaskFinished) << "task " << i;
+            fs::remove(Output(i));
+        }
+        const long fds = OpenDescriptors(), rss = ResidentKiB();
+        if (done == 0) {  // the first batch warms up codecs and allocator pools
+            baseFds = fds;
+            baseRss = rss;
+        }
+        maxFds = std::max(maxFds, fds);
+        peakRss = std::max(peakRss, rss);
+    }
+    RecordProperty("tasks", tasks);
+    RecordProperty("fds_after_first_batch", static_cast<int>(baseFds));
+    RecordProperty("fds_max", static_cast<int>(maxFds));
+    RecordProperty("rss_kib_after_first_batch", static_cast<int>(baseRss));
+    RecordProperty("rss_kib_peak", static_cast<int>(peakRss));
+    std::printf("soak: %d tasks, descriptors %ld -> max %ld, VmRSS %ld KiB -> peak %ld KiB\n", tasks,
+                baseFds, maxFds, baseRss, peakRss);
+    EXPECT_EQ(maxFds, baseFds) << "descriptors leak";
+    if (kResidentSizeMeaningful) {
+        EXPECT_LE(peakRss - baseRss, kRssGrowthKiB) << "resident memory grows with the task count";
+    }
+}
