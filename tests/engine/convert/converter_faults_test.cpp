@@ -18,6 +18,7 @@
 #include <string>
 #include <thread>
 
+#include "converter_test_support.h"
 #include "engine_test_support.h"
 #include "process_helpers.h"
 #include "vantrel/vantrel.h"
@@ -91,61 +92,17 @@ protected:
     }
 
     // A 20 s input, long enough to still be running when the fault is injected.
-    std::string LongInput() {
-        const fs::path path = dir_ / "long_input.mkv";
-        if (!fs::exists(path)) {
-            const CommandResult r = RunCommand(
-                "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=640x360:rate=25:duration=20 "
-                "-f lavfi -i sine=frequency=440:sample_rate=48000:duration=20 -c:v libx264 "
-                "-preset ultrafast -c:a aac -ac 2 " + ShellQuote(path.string()));
-            EXPECT_EQ(r.exitCode, 0) << r.output;
-        }
-        return path.string();
-    }
+    std::string LongInput() { return converter_test::LongInput(dir_); }
 
-    // H.264 + AAC input to MPEG-4 Part 2 + MP2.
+    // H.264 + AAC input to MPEG-4 Part 2 + MP2, small AVI unless told.
     Owned<IMediaTaskConfig> Config(const std::string& source, const std::string& target,
                                    int width = 160, int height = 90, const char* container = "avi",
-                                   const char* videoCodec = "mpeg4", int64_t videoBitRate = 300000) {
-        Owned<IMediaTaskConfig> config(manager_->CreateTaskConfig());
-        Owned<IMediaInfo> info(manager_->CreateMediaInfo());
-        info->SetFormatName(container);
-        std::string video = videoCodec;
-        StreamRecord v{};
-        v.kind = StreamKindVideo;
-        v.codecName = video.data();
-        v.width = width;
-        v.height = height;
-        v.frameTimeNum = 1;
-        v.frameTimeDen = 25;
-        v.bitRate = videoBitRate;
-        v.encode = 1;
-        info->AddStream(&v);
-        char audio[] = "mp2";
-        StreamRecord a{};
-        a.kind = StreamKindAudio;
-        a.codecName = audio;
-        a.sampleRate = 44100;
-        a.channels = 2;
-        a.bitRate = 128000;
-        a.encode = 1;
-        info->AddStream(&a);
-        config->SetTargetInfo(info.get());
-        const StreamSelection videoSelection{0, 0}, audioSelection{1, 0};
-        config->AddStreamSelection(&videoSelection);
-        config->AddStreamSelection(&audioSelection);
-        config->SetSourcePath(source.c_str());
-        config->SetTargetPath(target.c_str());
-        return config;
+                                   const char* videoCodec = "mpeg4", int32_t videoBitRate = 300000) {
+        return converter_test::MakeConfig(*manager_, source, target,
+                                          {width, height, container, videoCodec, videoBitRate});
     }
 
-    static void WaitUntilDone(IMediaConverter* converter, std::chrono::seconds limit = std::chrono::seconds(120)) {
-        const auto deadline = Clock::now() + limit;
-        while (converter->GetUnfinishedTaskCount() > 0) {
-            ASSERT_LT(Clock::now(), deadline) << "the batch did not finish in time";
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
+    static void WaitUntilDone(IMediaConverter* converter) { converter_test::WaitUntilDone(converter); }
 
     static void WaitUntilRunning(IMediaConverter* converter, uint32_t i) {
         const auto deadline = Clock::now() + std::chrono::seconds(30);
@@ -156,8 +113,7 @@ protected:
     }
 
     static int32_t StateOf(IMediaConverter* converter, uint32_t i) {
-        ConvertTask* task = converter->GetTask(i);
-        return task ? task->state.load() : -1;
+        return converter_test::StateOf(converter, i);
     }
 
     std::string Output(int i, const fs::path& folder = {}) const {

@@ -10,28 +10,16 @@
 #include <thread>
 #include <vector>
 
+#include "converter_test_support.h"
 #include "engine_test_support.h"
 #include "process_helpers.h"
 #include "vantrel/vantrel.h"
 
 using namespace MediaBased;
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using namespace converter_test;
 
 namespace {
-
-// A 20 s input, long enough that a task is still running when a test reaches for it.
-std::string LongInput(const fs::path& dir) {
-    const fs::path path = dir / "long_input.mkv";
-    if (!fs::exists(path)) {
-        const CommandResult r = RunCommand(
-            "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=640x360:rate=25:duration=20 "
-            "-f lavfi -i sine=frequency=440:sample_rate=48000:duration=20 -c:v libx264 "
-            "-preset ultrafast -c:a aac -ac 2 " + ShellQuote(path.string()));
-        EXPECT_EQ(r.exitCode, 0) << r.output;
-    }
-    return path.string();
-}
 
 class ConverterTest : public ::testing::Test {
 protected:
@@ -46,60 +34,15 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    // H.264 + AAC input (streams 0 and 1) to MPEG-4 Part 2 + MP2 in Matroska.
+    // H.264 + AAC input (streams 0 and 1) to MPEG-4 Part 2 + MP2, Matroska unless told.
     Owned<IMediaTaskConfig> Config(const std::string& source, const std::string& target,
                                    int width = 320, int height = 180,
                                    const char* container = "matroska") {
-        Owned<IMediaTaskConfig> config(manager_->CreateTaskConfig());
-        Owned<IMediaInfo> info(manager_->CreateMediaInfo());
-        EXPECT_NE(config, nullptr);
-        EXPECT_NE(info, nullptr);
-        info->SetFormatName(container);
-        char video[] = "mpeg4";
-        StreamRecord v{};
-        v.kind = StreamKindVideo;
-        v.codecName = video;
-        v.width = width;
-        v.height = height;
-        v.frameTimeNum = 1;
-        v.frameTimeDen = 25;
-        v.bitRate = 600000;
-        v.encode = 1;
-        info->AddStream(&v);
-        char audio[] = "mp2";
-        StreamRecord a{};
-        a.kind = StreamKindAudio;
-        a.codecName = audio;
-        a.sampleRate = 44100;
-        a.channels = 2;
-        a.bitRate = 128000;
-        a.encode = 1;
-        info->AddStream(&a);
-        config->SetTargetInfo(info.get());
-        const StreamSelection videoSelection{0, 0}, audioSelection{1, 0};
-        config->AddStreamSelection(&videoSelection);
-        config->AddStreamSelection(&audioSelection);
-        config->SetSourcePath(source.c_str());
-        config->SetTargetPath(target.c_str());
-        return config;
+        return MakeConfig(*manager_, source, target, {width, height, container});
     }
 
     std::string Output(int i, const char* extension = ".mkv") const {
         return (dir_ / ("out" + std::to_string(i) + extension)).string();
-    }
-
-    // Polls until the converter has no unfinished task, or fails after the limit.
-    void WaitUntilDone(IMediaConverter* converter, std::chrono::seconds limit = std::chrono::seconds(120)) {
-        const auto deadline = Clock::now() + limit;
-        while (converter->GetUnfinishedTaskCount() > 0) {
-            ASSERT_LT(Clock::now(), deadline) << "the batch did not finish in time";
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
-
-    static int32_t StateOf(IMediaConverter* converter, uint32_t i) {
-        ConvertTask* task = converter->GetTask(i);
-        return task ? task->state.load() : -1;
     }
 
     Owned<IMediaManager> manager_;
