@@ -109,9 +109,18 @@ bool CAudioResampler::AlreadyTarget(IAudioFrame* in) {
            in->GetSampleRate() == targetRate_ && layout == targetLayout_;
 }
 
+void CAudioResampler::EndOfStream() {
+    if (!chain_.built() || inputEnded_)
+        return;
+    // The graph gives up the samples aresample and the frame-size cut still hold.
+    if (chain_.Push(nullptr) >= 0)
+        inputEnded_ = true;
+}
+
 bool CAudioResampler::EnsureGraphFor(const SoundShape& input) {
-    if (chain_.built() && input == lastInput_)
+    if (chain_.built() && input == lastInput_ && !inputEnded_)
         return true;
+    inputEnded_ = false;
     lastInput_ = input;
 
     const char* formatName = SampleFormatName(input.format);

@@ -34,6 +34,7 @@ public:
     IAudioFrame* Convert(IAudioFrame* in) override;
     // Clamped to 0..3; read when the next graph is built.
     void SetVolume(float volume) override;
+    void EndOfStream() override;
 
     int32_t frameSize() const { return frameSize_; }
     float volume() const { return volume_; }
@@ -62,6 +63,7 @@ private:
     int32_t targetRate_;
     uint64_t targetLayout_;
     int32_t frameSize_ = 0;
+    bool inputEnded_ = false;  // the graph was told the input ended; the next input rebuilds it
     float volume_ = 1.0f;
     int64_t nextStart_ = 0;
     SoundShape lastInput_;

@@ -87,9 +87,17 @@ bool CImageConverter::AlreadyTarget(IVideoFrame* in, const AVFrame* native) {
            ShapeOf(*native) == PictureShape{targetFfmpegFormat_, targetWidth_, targetHeight_};
 }
 
+void CImageConverter::EndOfStream() {
+    if (!chain_.built() || inputEnded_)
+        return;
+    if (chain_.Push(nullptr) >= 0)
+        inputEnded_ = true;
+}
+
 bool CImageConverter::EnsureGraphFor(const PictureShape& input) {
-    if (chain_.built() && input == lastInput_)
+    if (chain_.built() && input == lastInput_ && !inputEnded_)
         return true;
+    inputEnded_ = false;
     lastInput_ = input;
     // The source is described by the picture it is about to receive, not by what the engine
     // frame reports, so the two can never disagree inside the graph.

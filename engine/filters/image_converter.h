@@ -26,6 +26,7 @@ public:
     void Release() override;
 
     IVideoFrame* Convert(IVideoFrame* in) override;
+    void EndOfStream() override;
 
     int graphBuildCount() const { return graphBuildCount_; }
 
@@ -55,6 +56,7 @@ private:
     FilterChain chain_;
     SystemBased::FramePtr scratchFrame_;
     int graphBuildCount_ = 0;
+    bool inputEnded_ = false;  // the graph was told the input ended; the next input rebuilds it
 };
 
 }  // namespace MediaBased

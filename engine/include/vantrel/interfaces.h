@@ -197,6 +197,9 @@ public:
     // ready, or null. Call Convert(nullptr) until null to drain.
     virtual IAudioFrame* Convert(IAudioFrame* in) = 0;
     virtual void SetVolume(float volume) = 0;
+    // Ends the input: Convert(nullptr) then hands out what the graph still holds, the last
+    // frame possibly shorter than the frame size. The next Convert(in) starts a new stream.
+    virtual void EndOfStream() = 0;
 
 protected:
     ~IAudioResampler() = default;
@@ -204,8 +207,12 @@ protected:
 
 class IImageConverter : public IMediaUnknown {
 public:
-    // Returns in itself when it already matches, the converter's own frame, or null.
+    // Returns in itself when it already matches, the converter's own frame when one is
+    // ready, or null. A converter that deinterlaces holds one picture back: call
+    // Convert(nullptr) until null after every input, and EndOfStream at the end.
     virtual IVideoFrame* Convert(IVideoFrame* in) = 0;
+    // Ends the input: Convert(nullptr) then hands out the pictures still held.
+    virtual void EndOfStream() = 0;
 
 protected:
     ~IImageConverter() = default;

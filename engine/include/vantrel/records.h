@@ -55,6 +55,17 @@ enum PixelFormat : int32_t {
     PixelGBRP10 = 38,
 };
 
+// Flags of IMediaManager::CreateImageConverter.
+enum ImageConverterFlags : uint32_t {
+    ImageFlipVertically = 1,
+    // Pictures flagged interlaced are deinterlaced (one picture out per picture in).
+    ImageDeinterlace = 2,
+    // The picture keeps its shape inside the target size, with black bars around it. Its
+    // shape is the named parameter "W_ImageConverterParamDisplayAspect" (width / height as a
+    // decimal number) or, without it, the picture's own sample aspect ratio.
+    ImageFitAndPad = 4,
+};
+
 enum StreamKind : int32_t {
     StreamKindOther = 0,
     StreamKindVideo = 1,
