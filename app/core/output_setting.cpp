@@ -29,6 +29,16 @@ QDomElement FindOption(const QDomElement& parent, const char* firstName, const Q
     return {};
 }
 
+// A source that stores no pixel shape is shown with square pixels by every player, so the
+// target keeps the shape of its picture as it is.
+double displayAspectOf(const StreamRecord& source) {
+    if (source.displayAspect > 0)
+        return source.displayAspect;
+    if (source.width <= 0 || source.height <= 0)
+        return 0.0;
+    return static_cast<double>(source.width) / source.height;
+}
+
 bool IsH264(const CodecInfo& row) {
     return row.encoder == QLatin1String("h264");
 }
@@ -63,7 +73,7 @@ void AddVideoStream(IMediaTaskConfig* config, IMediaInfo* target, const OutputSe
         record.frameTimeNum = 1001;
         record.frameTimeDen = static_cast<int32_t>(fps * 1001 + 0.5);
     }
-    record.displayAspect = original->displayAspect;
+    record.displayAspect = displayAspectOf(*original);
 
     // Baseline profile and level 3.1 are H.264 defaults; other encoders reject them.
     const CodecInfo& codec = codecInfo(setting.videoCodec);

@@ -6,14 +6,26 @@
 
 extern "C" {
 #include <libavutil/avutil.h>
+#include <libavutil/samplefmt.h>
 }
 
 namespace MediaBased {
 
 using SystemBased::FramePtr;
 
-ExportAudioFramer::ExportAudioFramer(int frameSize, int sampleRate)
-    : frameSize_(std::max(frameSize, 0)), sampleRate_(sampleRate), nextInputPts_(AV_NOPTS_VALUE) {}
+namespace {
+
+// A source whose sound comes later than this has lost its timeline rather than starting late
+// on purpose.
+constexpr int64_t kLongestStartGapSeconds = 30;
+
+}  // namespace
+
+ExportAudioFramer::ExportAudioFramer(int frameSize, int sampleRate, bool startAtZero)
+    : frameSize_(std::max(frameSize, 0)),
+      sampleRate_(sampleRate),
+      nextInputPts_(AV_NOPTS_VALUE),
+      startAtZero_(startAtZero) {}
 
 ExportAudioFramer::~ExportAudioFramer() {
     av_channel_layout_uninit(&fifoLayout_);
@@ -26,10 +38,22 @@ void ExportAudioFramer::Push(const AVFrame& samples, int64_t startPts) {
     // Start times handed on by the resampler may lag their samples by up to a frame; only
     // larger differences are real jumps in the source.
     const int64_t tolerance = std::max(frameSize_, count) + sampleRate_ / 50;
-    if (nextInputPts_ == AV_NOPTS_VALUE)
+    if (nextInputPts_ == AV_NOPTS_VALUE) {
         nextInputPts_ = startPts != AV_NOPTS_VALUE ? startPts : 0;
-    else if (startPts != AV_NOPTS_VALUE && std::llabs(startPts - nextInputPts_) > tolerance)
-        nextInputPts_ = startPts;
+        if (startAtZero_ && nextInputPts_ > 0 &&
+            nextInputPts_ <= kLongestStartGapSeconds * sampleRate_) {
+            const int64_t gap = nextInputPts_;
+            nextInputPts_ = 0;
+            EnsureFifo(samples, count);
+            QueueSilence(gap);
+        } else if (startAtZero_) {
+            nextInputPts_ = 0;
+        }
+    } else if (startPts != AV_NOPTS_VALUE) {
+        const int64_t jump = std::llabs(startPts - nextInputPts_);
+        if (jump > tolerance && jump <= sampleRate_)
+            nextInputPts_ = startPts;
+    }
 
     const int queued = fifo_ ? av_audio_fifo_size(fifo_.get()) : 0;
     if (queued == 0 && (frameSize_ == 0 || count == frameSize_)) {
@@ -39,18 +63,44 @@ void ExportAudioFramer::Push(const AVFrame& samples, int64_t startPts) {
         reference->pts = nextInputPts_;
         whole_.push_back(std::move(reference));
     } else {
-        if (fifo_ == nullptr) {
-            fifoFormat_ = static_cast<AVSampleFormat>(samples.format);
-            if (av_channel_layout_copy(&fifoLayout_, &samples.ch_layout) < 0)
-                throw std::bad_alloc();
-            fifo_.reset(av_audio_fifo_alloc(fifoFormat_, fifoLayout_.nb_channels,
-                                            std::max(count, frameSize_) * 2));
-            if (fifo_ == nullptr)
-                throw std::bad_alloc();
-        }
+        EnsureFifo(samples, count);
         void** planes = reinterpret_cast<void**>(samples.extended_data);
         if (av_audio_fifo_write(fifo_.get(), planes, count) < count)
             throw std::bad_alloc();
+    }
+    nextInputPts_ += count;
+}
+
+void ExportAudioFramer::EnsureFifo(const AVFrame& like, int room) {
+    if (fifo_ != nullptr)
+        return;
+    fifoFormat_ = static_cast<AVSampleFormat>(like.format);
+    if (av_channel_layout_copy(&fifoLayout_, &like.ch_layout) < 0)
+        throw std::bad_alloc();
+    fifo_.reset(av_audio_fifo_alloc(fifoFormat_, fifoLayout_.nb_channels,
+                                    std::max(room, frameSize_) * 2));
+    if (fifo_ == nullptr)
+        throw std::bad_alloc();
+}
+
+void ExportAudioFramer::QueueSilence(int64_t count) {
+    constexpr int kChunk = 4096;
+    FramePtr silence(av_frame_alloc());
+    if (silence == nullptr)
+        throw std::bad_alloc();
+    silence->format = fifoFormat_;
+    silence->nb_samples = kChunk;
+    if (av_channel_layout_copy(&silence->ch_layout, &fifoLayout_) < 0 ||
+        av_frame_get_buffer(silence.get(), 0) < 0 ||
+        av_samples_set_silence(silence->extended_data, 0, kChunk, fifoLayout_.nb_channels,
+                               fifoFormat_) < 0)
+        throw std::bad_alloc();
+    void** planes = reinterpret_cast<void**>(silence->extended_data);
+    for (int64_t left = count; left > 0;) {
+        const int chunk = static_cast<int>(std::min<int64_t>(left, kChunk));
+        if (av_audio_fifo_write(fifo_.get(), planes, chunk) < chunk)
+            throw std::bad_alloc();
+        left -= chunk;
     }
     nextInputPts_ += count;
 }

@@ -1,9 +1,12 @@
 #include "convert/media_exporter.h"
 
+#include <cstdio>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 
 #include "convert/export_audio_stream.h"
+#include "convert/export_container_traits.h"
 #include "convert/export_encoder_lookup.h"
 #include "convert/export_packet_writer.h"
 #include "convert/export_subtitle_stream.h"
@@ -18,6 +21,10 @@ namespace {
 struct SilentFailure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+bool IsMatroska(const AVOutputFormat& format) {
+    return std::strcmp(format.name, "matroska") == 0 || std::strcmp(format.name, "webm") == 0;
+}
 
 int64_t LayoutMask(const AVChannelLayout& layout) {
     return layout.order == AV_CHANNEL_ORDER_NATIVE ? static_cast<int64_t>(layout.u.mask) : 0;
@@ -87,6 +94,10 @@ void CMediaExporter::OpenOutput(const char* pathUtf8) {
     if (!(output_->oformat->flags & AVFMT_NOFILE) &&
         avio_open(&output_->pb, outputPath_.c_str(), AVIO_FLAG_WRITE) < 0)
         SystemBased::ReportError("output file error", "63");
+    // Matroska stores presentation times only: shifting every stream to keep B-frame decode
+    // times non-negative would start the output later than its source.
+    if (IsMatroska(*output_->oformat))
+        output_->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
     if (avformat_write_header(output_.get(), nullptr) < 0)
         throw SilentFailure("header");
     headerWritten_ = true;
@@ -109,7 +120,7 @@ void CMediaExporter::SetUpStream(int32_t index) {
         entry.stream =
             CreateVideoStream(*output_, *entry.context, record, extradata, formatName);
         if (entry.encode)
-            OpenVideoEncoder(entry);
+            OpenVideoEncoder(entry, record);
         break;
     case StreamKindAudio:
         entry.stream = CreateAudioStream(*output_, *entry.context, record, extradata);
@@ -127,18 +138,40 @@ void CMediaExporter::SetUpStream(int32_t index) {
         throw std::bad_alloc();
 }
 
-void CMediaExporter::OpenVideoEncoder(ExportOutputStream& entry) {
+void CMediaExporter::OpenVideoEncoder(ExportOutputStream& entry, const StreamRecord& record) {
     AVCodecContext& context = *entry.context;
+    uint32_t flags = 0;
+    // A progressive target shows a combed picture unless interlaced sources are deinterlaced.
+    if (!record.interlaced)
+        flags |= ImageDeinterlace;
+    // Where nothing records the pixel shape, players assume square pixels: the picture keeps
+    // its shape inside the target size instead, between black bars.
+    const AVRational aspect = context.sample_aspect_ratio;
+    double displayAspect = 0.0;
+    if (aspect.num > 0 && aspect.den > 0 && aspect.num != aspect.den &&
+        !StoresSampleAspect(*output_->oformat, context.codec_id)) {
+        displayAspect = record.displayAspect > 0 ? record.displayAspect
+                                                 : av_q2d(aspect) * context.width / context.height;
+        flags |= ImageFitAndPad;
+        context.sample_aspect_ratio = entry.stream->sample_aspect_ratio = AVRational{1, 1};
+    }
     if (avcodec_open2(&context, entry.encoder, nullptr) < 0)
         throw SilentFailure("video encoder");
     entry.encoderOpen = true;
+    entry.clock.Configure(av_q2d(av_inv_q(context.time_base)), !StoresStreamStart(*output_->oformat));
     const int32_t pixelFormat = FindPixelFormatByFfmpeg(context.pix_fmt).id;
     if (pixelFormat == PixelFormatUnknown || manager_ == nullptr)
         throw SilentFailure("no picture conversion");
     entry.imageConverter.reset(
-        manager_->CreateImageConverter(pixelFormat, context.width, context.height, 0));
+        manager_->CreateImageConverter(pixelFormat, context.width, context.height, flags));
     if (entry.imageConverter == nullptr)
         throw SilentFailure("no picture conversion");
+    entry.deinterlaces = (flags & ImageDeinterlace) != 0;
+    if (flags & ImageFitAndPad) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.9g", displayAspect);
+        entry.imageConverter->NamedParameter("W_ImageConverterParamDisplayAspect", text);
+    }
 }
 
 void CMediaExporter::OpenAudioEncoder(ExportOutputStream& entry) {
@@ -160,7 +193,8 @@ void CMediaExporter::OpenAudioEncoder(ExportOutputStream& entry) {
         entry.resampler->NamedParameter("W_AudioResamplerParamFrameSize",
                                         std::to_string(context.frame_size).c_str());
     entry.framer = std::make_unique<ExportAudioFramer>(fixedFrames ? context.frame_size : 0,
-                                                       context.sample_rate);
+                                                       context.sample_rate,
+                                                       !StoresStreamStart(*output_->oformat));
 }
 
 bool CMediaExporter::Close() {
@@ -181,8 +215,12 @@ bool CMediaExporter::FinishFile() {
         if (!entry->encoderOpen || entry->stream == nullptr)
             continue;
         // A failing stream must not keep the others from being completed.
-        if (entry->framer)
+        if (entry->kind == StreamKindVideo)
+            DrainPictures(*entry);
+        if (entry->framer) {
+            DrainSound(*entry);
             EncodeQueuedAudio(*entry, true);
+        }
         EncodeAndWrite(*entry->context, nullptr, *output_, *entry->stream, *packet_);
     }
     bool finished = av_write_trailer(output_.get()) >= 0;

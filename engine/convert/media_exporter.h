@@ -36,13 +36,18 @@ public:
 private:
     void OpenOutput(const char* pathUtf8);
     void SetUpStream(int32_t index);
-    void OpenVideoEncoder(ExportOutputStream& entry);
+    void OpenVideoEncoder(ExportOutputStream& entry, const StreamRecord& record);
     void OpenAudioEncoder(ExportOutputStream& entry);
     bool FinishFile();
     void FreeOutput();
 
     bool WriteVideo(ExportOutputStream& entry, IVideoFrame& frame);
+    bool EncodePicture(ExportOutputStream& entry, IVideoFrame& picture);
+    // At the end: what the image converter and the resampler still hold goes out too.
+    bool DrainPictures(ExportOutputStream& entry);
+    bool DrainSound(ExportOutputStream& entry);
     bool WriteAudio(ExportOutputStream& entry, IAudioFrame& frame);
+    bool QueueSound(ExportOutputStream& entry, IAudioFrame& sound);
     bool EncodeQueuedAudio(ExportOutputStream& entry, bool flush);
 
     IMediaManager* manager_;

@@ -54,19 +54,31 @@ bool CMediaExporter::WriteFrame(IMediaFrame* frame, uint32_t streamIndex) {
 }
 
 bool CMediaExporter::WriteVideo(ExportOutputStream& entry, IVideoFrame& frame) {
-    if (!entry.encoderOpen || entry.imageConverter == nullptr)
+    if (!entry.encoderOpen || entry.imageConverter == nullptr || HeldFrameOf(&frame) == nullptr)
         return false;
-    IVideoFrame* picture = entry.imageConverter->Convert(&frame);
-    if (picture == nullptr)
-        return false;
+    ++entry.picturesIn;
+    bool produced = false;
+    for (IVideoFrame* picture = entry.imageConverter->Convert(&frame); picture != nullptr;
+         picture = entry.imageConverter->Convert(nullptr)) {
+        produced = true;
+        if (!EncodePicture(entry, *picture))
+            return false;
+        if (picture == &frame)
+            break;  // handed back as it was: the converter holds nothing
+    }
+    // A deinterlacer answers its first picture only when the second arrives.
+    return produced || (entry.deinterlaces && entry.picturesIn == 1);
+}
+
+bool CMediaExporter::EncodePicture(ExportOutputStream& entry, IVideoFrame& picture) {
     AVCodecContext& encoder = *entry.context;
     int64_t start = 0;
-    picture->GetTimes(&start, nullptr);
+    picture.GetTimes(&start, nullptr);
     const int64_t count = entry.clock.FramesFor(ToEncoderTicks(start, encoder.time_base));
     if (count == 0)
         return true;
 
-    const AVFrame* native = HeldFrameOf(picture);
+    const AVFrame* native = HeldFrameOf(&picture);
     bool result = native != nullptr && FitsVideoEncoder(*native, encoder) &&
                   av_frame_ref(picture_.get(), native) >= 0;
     // A repeated picture is the same reference sent again under the next time.
@@ -82,21 +94,46 @@ bool CMediaExporter::WriteVideo(ExportOutputStream& entry, IVideoFrame& frame) {
     return result;
 }
 
+bool CMediaExporter::DrainPictures(ExportOutputStream& entry) {
+    if (entry.imageConverter == nullptr)
+        return true;
+    entry.imageConverter->EndOfStream();
+    bool result = true;
+    for (IVideoFrame* picture = entry.imageConverter->Convert(nullptr); picture != nullptr;
+         picture = entry.imageConverter->Convert(nullptr))
+        result = EncodePicture(entry, *picture) && result;
+    return result;
+}
+
 bool CMediaExporter::WriteAudio(ExportOutputStream& entry, IAudioFrame& frame) {
     if (!entry.encoderOpen || entry.resampler == nullptr)
         return false;
-    AVCodecContext& encoder = *entry.context;
     for (IAudioFrame* sound = entry.resampler->Convert(&frame); sound != nullptr;
-         sound = entry.resampler->Convert(nullptr)) {
-        const AVFrame* native = HeldFrameOf(sound);
-        if (native == nullptr || !FitsAudioEncoder(*native, encoder))
+         sound = entry.resampler->Convert(nullptr))
+        if (!QueueSound(entry, *sound) || !EncodeQueuedAudio(entry, false))
             return false;
-        int64_t start = 0;
-        sound->GetTimes(&start, nullptr);
-        entry.framer->Push(*native, ToEncoderTicks(start, encoder.time_base));
-        if (!EncodeQueuedAudio(entry, false))
+    return true;
+}
+
+bool CMediaExporter::DrainSound(ExportOutputStream& entry) {
+    if (entry.resampler == nullptr)
+        return true;
+    // The resampler keeps the samples short of a whole encoder frame, and its own delay.
+    entry.resampler->EndOfStream();
+    for (IAudioFrame* sound = entry.resampler->Convert(nullptr); sound != nullptr;
+         sound = entry.resampler->Convert(nullptr))
+        if (!QueueSound(entry, *sound))
             return false;
-    }
+    return true;
+}
+
+bool CMediaExporter::QueueSound(ExportOutputStream& entry, IAudioFrame& sound) {
+    const AVFrame* native = HeldFrameOf(&sound);
+    if (native == nullptr || !FitsAudioEncoder(*native, *entry.context))
+        return false;
+    int64_t start = 0;
+    sound.GetTimes(&start, nullptr);
+    entry.framer->Push(*native, ToEncoderTicks(start, entry.context->time_base));
     return true;
 }
 

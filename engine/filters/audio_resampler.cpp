@@ -15,6 +15,7 @@
 extern "C" {
 #include <libavfilter/buffersink.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/mathematics.h>
 #include <libavutil/opt.h>
 }
 
@@ -185,8 +186,18 @@ bool CAudioResampler::TakeFilteredSound(int64_t start) {
     if (chain_.Pull(scratchFrame_.get()) < 0)
         return false;
     const SystemBased::ScopedFrameUnref unreference{scratchFrame_.get()};
+    // The graph times every frame by its first sample, also frames it cut from several
+    // inputs; the caller's start is only the fallback.
+    const AVRational timeBase = av_buffersink_get_time_base(chain_.sink());
+    constexpr AVRational kUnits{1, 10000000};
+    int64_t end = 0;
+    if (scratchFrame_->pts != AV_NOPTS_VALUE) {
+        start = av_rescale_q(scratchFrame_->pts, timeBase, kUnits);
+        end = av_rescale_q(scratchFrame_->pts + scratchFrame_->nb_samples, timeBase, kUnits);
+    } else {
+        end = EndOf(start, scratchFrame_->nb_samples);
+    }
     outputFrame_.Attach(scratchFrame_.get());
-    const int64_t end = EndOf(start, scratchFrame_->nb_samples);
     nextStart_ = end;
     outputFrame_.SetTimes(start, end);
     return true;
@@ -204,10 +215,18 @@ IAudioFrame* CAudioResampler::Convert(IAudioFrame* in) {
         AVFrame* native = HeldFrameOf(in);
         if (native == nullptr)
             return nullptr;
-        if (!EnsureGraphFor(ShapeOf(*native)) || chain_.Push(native) < 0)
+        const SoundShape shape = ShapeOf(*native);
+        if (!EnsureGraphFor(shape))
             return nullptr;
         int64_t start = 0;
         in->GetTimes(&start, nullptr);
+        // The source is timed in samples; the frame's own pts is in its decoder's time base.
+        const int64_t decoderPts = native->pts;
+        native->pts = av_rescale(start, shape.rate, 10000000);
+        const int pushed = chain_.Push(native);
+        native->pts = decoderPts;
+        if (pushed < 0)
+            return nullptr;
         return TakeFilteredSound(start) ? &outputFrame_ : nullptr;
     } catch (...) {
         return nullptr;

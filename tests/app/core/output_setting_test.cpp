@@ -5,10 +5,15 @@
 #include <QDir>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+#include <utility>
 
 #include "app_settings.h"
 #include "catalogue_fixture.h"
 #include "engine_test_support.h"
+#include "process_helpers.h"
 #include "profile_manager.h"
 #include "source_file.h"
 #include "vantrel/vantrel.h"
@@ -198,4 +203,52 @@ TEST_F(OutputSettingTest, MissingVideoOrEmptyCodecsLeaveStreamsOut) {
     target = Fill(setting, *movie, config);
     EXPECT_EQ(target->GetStreamCount(), 0);
     EXPECT_EQ(config->GetStreamSelectionCount(), 0);
+}
+
+TEST_F(OutputSettingTest, ASourceWithoutAStoredPixelShapeKeepsItsPictureShape) {
+    // VP9 and FFV1 in Matroska carry no pixel aspect: players show them with square pixels.
+    QTemporaryDir media;
+    auto profiles = Load();
+    for (const char* codec : {"libvpx-vp9 -deadline realtime -cpu-used 8", "ffv1"}) {
+        SCOPED_TRACE(codec);
+        const std::string path = media.filePath("square.mkv").toStdString();
+        const CommandResult made =
+            RunCommand(std::string("ffmpeg -nostdin -v error -y -f lavfi -i "
+                                   "testsrc2=size=640x480:rate=25:duration=1 -c:v ") +
+                       codec + " " + ShellQuote(path));
+        ASSERT_EQ(made.exitCode, 0) << made.output;
+        SourceFile source(manager_.get());
+        ASSERT_TRUE(source.probe(QString::fromStdString(path)));
+        ASSERT_EQ(source.videoRecord()->displayAspect, 0.0) << "the probe reports no shape";
+
+        for (const auto& [resolution, format] : {std::pair{"1280*720", "mp4"}, {"720*576", "dvd"}}) {
+            OutputSetting setting = *profiles->outputSetting();
+            setting.videoResolution = resolution;
+            setting.videoCodec = std::string(format) == "dvd" ? "mp2v" : "H264";
+            setting.extension = std::string(format) == "dvd" ? ".vob" : ".mp4";
+            setting.audioCodec.clear();
+            Owned<IMediaTaskConfig> config;
+            Owned<IMediaInfo> target = Fill(setting, source, config);
+            EXPECT_NEAR(target->GetStreamRecord(0)->displayAspect, 4.0 / 3.0, 1e-9);
+
+            // And the engine writes what it was told: a 4:3 picture in a 16:9 or 5:4 frame.
+            const std::string out = media.filePath(QString("out.") + format).toStdString();
+            config->SetTargetInfo(target.get());
+            config->SetSourcePath(path.c_str());
+            config->SetTargetPath(out.c_str());
+            Owned<IMediaConverter> converter(manager_->CreateConverter());
+            converter->AddTask(config.get());
+            converter->Start();
+            for (int i = 0; i < 6000 && converter->GetUnfinishedTaskCount() > 0; ++i)
+                QThread::msleep(10);
+            ASSERT_EQ(converter->GetTask(0)->state.load(), TaskFinished);
+            const std::string dar = ProbeValue(out, "v:0", "stream=display_aspect_ratio");
+            const size_t colon = dar.find(':');
+            ASSERT_NE(colon, std::string::npos) << dar;
+            const double shown = std::atof(dar.c_str()) / std::atof(dar.c_str() + colon + 1);
+            EXPECT_NEAR(shown, 4.0 / 3.0, 4.0 / 3.0 * 0.01) << format << ": " << dar;
+            converter.reset();
+            std::remove(out.c_str());
+        }
+    }
 }

@@ -267,8 +267,58 @@ TEST(ExportAudioFramer, CutsFixedFramesWithSampleAccurateTimes) {
     EXPECT_EQ(last->pts, expected);
     EXPECT_EQ(framer.Pull(true), nullptr);
 
-    // A real jump in the source moves the timeline with it.
+    // A gap in the source moves the timeline with it; a jump of more than a second is a break
+    // in the source's times, which the output does not reproduce.
+    const int64_t gap = expected + 1024 + 22050;
+    auto afterGap = MakeSound(44100, 2, 1024, 0);
+    framer.Push(*HeldFrameOf(afterGap.get()), gap);
+    EXPECT_EQ(framer.Pull(false)->pts, gap);
     auto jumped = MakeSound(44100, 2, 1024, 0);
-    framer.Push(*HeldFrameOf(jumped.get()), 441000);
-    EXPECT_EQ(framer.Pull(false)->pts, 441000);
+    framer.Push(*HeldFrameOf(jumped.get()), gap + 1024 + 3600LL * 44100);
+    EXPECT_EQ(framer.Pull(false)->pts, gap + 1024);
+}
+
+TEST(ExportAudioFramer, LateSoundIsPrecededBySilenceWhereTheContainerCannotStoreItsStart) {
+    using exporter_test::MakeSound;
+    ExportAudioFramer framer(1152, 44100, true);
+    auto sound = MakeSound(44100, 2, 1152, 0);
+    framer.Push(*HeldFrameOf(sound.get()), 25000);
+    int64_t samples = 0;
+    int64_t expectedPts = 0;
+    bool silent = true;
+    while (auto next = framer.Pull(true)) {
+        EXPECT_EQ(next->pts, expectedPts);
+        for (int i = 0; i < next->nb_samples && samples + i < 25000; ++i)
+            silent = silent && reinterpret_cast<float*>(next->extended_data[0])[i] == 0.0f;
+        expectedPts += next->nb_samples;
+        samples += next->nb_samples;
+    }
+    EXPECT_TRUE(silent);
+    EXPECT_EQ(samples, 25000 + 1152) << "the gap, then the sound";
+
+    ExportAudioFramer stored(1152, 44100, false);
+    stored.Push(*HeldFrameOf(sound.get()), 25000);
+    EXPECT_EQ(stored.Pull(false)->pts, 25000) << "containers with start times keep the start";
+}
+
+TEST(ExportFrameClock, BreaksInTheSourceTimesAreSkippedAndLateStartsFilledWhereNeeded) {
+    ConstantRateClock clock;
+    clock.Configure(25.0, false);
+    const auto send = [&clock](int64_t pts) {
+        const int64_t count = clock.FramesFor(pts);
+        for (int64_t i = 0; i < count; ++i)
+            clock.Advance();
+        return count;
+    };
+    EXPECT_EQ(send(0), 1);
+    EXPECT_EQ(send(20), 20) << "a gap under a second is filled";
+    EXPECT_EQ(send(21 + 25 * 3600), 1) << "an hour's jump is not";
+    EXPECT_EQ(send(22 + 25 * 3600), 1);
+    EXPECT_EQ(clock.nextPts(), 23);
+    EXPECT_EQ(send(5), 1) << "nor is a jump back";
+    EXPECT_EQ(clock.nextPts(), 24);
+
+    ConstantRateClock fromZero;
+    fromZero.Configure(25.0, true);
+    EXPECT_EQ(fromZero.FramesFor(10), 11) << "the first picture stands in from time 0";
 }
