@@ -166,7 +166,6 @@ void CMediaExporter::OpenVideoEncoder(ExportOutputStream& entry, const StreamRec
         manager_->CreateImageConverter(pixelFormat, context.width, context.height, flags));
     if (entry.imageConverter == nullptr)
         throw SilentFailure("no picture conversion");
-    entry.deinterlaces = (flags & ImageDeinterlace) != 0;
     if (flags & ImageFitAndPad) {
         char text[32];
         std::snprintf(text, sizeof text, "%.9g", displayAspect);

@@ -22,8 +22,6 @@ struct ExportOutputStream {
     Owned<IImageConverter> imageConverter;  // encoded video
     Owned<IAudioResampler> resampler;       // encoded audio
     ConstantRateClock clock;                      // video
-    bool deinterlaces = false;                    // video: the converter may hold a picture
-    int64_t picturesIn = 0;                       // video: pictures given to the converter
     std::unique_ptr<ExportAudioFramer> framer;    // encoded audio
 };
 

@@ -56,7 +56,6 @@ bool CMediaExporter::WriteFrame(IMediaFrame* frame, uint32_t streamIndex) {
 bool CMediaExporter::WriteVideo(ExportOutputStream& entry, IVideoFrame& frame) {
     if (!entry.encoderOpen || entry.imageConverter == nullptr || HeldFrameOf(&frame) == nullptr)
         return false;
-    ++entry.picturesIn;
     bool produced = false;
     for (IVideoFrame* picture = entry.imageConverter->Convert(&frame); picture != nullptr;
          picture = entry.imageConverter->Convert(nullptr)) {
@@ -66,8 +65,9 @@ bool CMediaExporter::WriteVideo(ExportOutputStream& entry, IVideoFrame& frame) {
         if (picture == &frame)
             break;  // handed back as it was: the converter holds nothing
     }
-    // A deinterlacer answers its first picture only when the second arrives.
-    return produced || (entry.deinterlaces && entry.picturesIn == 1);
+    // A deinterlacer answers a picture only when the next one arrives.
+    return produced ||
+           entry.imageConverter->NamedParameter("R_ImageConverterParamHeldPictures", nullptr) > 0;
 }
 
 bool CMediaExporter::EncodePicture(ExportOutputStream& entry, IVideoFrame& picture) {

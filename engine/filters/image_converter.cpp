@@ -1,18 +1,30 @@
 #include "filters/image_converter.h"
 
+#include <algorithm>
 #include <boost/format.hpp>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 
+#include "filters/picture_fit.h"
+#include "import/frame_timing.h"
 #include "object/media_formats.h"
 
 extern "C" {
+#include <libavfilter/buffersink.h>
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 }
 
 namespace MediaBased {
 namespace {
+
+// Pictures travel through the graph with their start times in the engine's unit, so the
+// filtered picture's own time says where it came from.
+constexpr AVRational kEngineTimeBase{1, static_cast<int>(kTimeUnitsPerSecond)};
+
+// One picture out per picture in; pictures not flagged interlaced pass untouched.
+constexpr const char* kDeinterlacer = "bwdif=mode=send_frame:parity=auto:deint=interlaced";
 
 int32_t TargetFfmpegFormat(int32_t pixelFormat, int32_t width, int32_t height) {
     const int32_t ffmpegFormat = FindPixelFormatById(pixelFormat).ffmpegFormat;
@@ -54,37 +66,85 @@ CImageConverter::CImageConverter(int32_t pixelFormat, int32_t width, int32_t hei
       targetWidth_(width),
       targetHeight_(height),
       flags_(flags),
+      inputFrame_(av_frame_alloc()),
       scratchFrame_(av_frame_alloc()) {
-    if (scratchFrame_ == nullptr)
+    if (inputFrame_ == nullptr || scratchFrame_ == nullptr)
         throw std::bad_alloc();
-    const char* formatName = av_get_pix_fmt_name(static_cast<AVPixelFormat>(targetFfmpegFormat_));
-    filterDescription_ =
-        (boost::format("scale=%1%:%2%,format=%3%") % width % height % formatName).str();
-    if (flags_ & kFlipVertically)
-        filterDescription_ += ",vflip";
 }
 
 void CImageConverter::Release() {
     delete this;
 }
 
-CImageConverter::PictureShape CImageConverter::ShapeOf(const AVFrame& picture) {
-    return {picture.format, picture.width, picture.height};
+intptr_t CImageConverter::NamedParameter(const char* name, const char* value) {
+    if (name == nullptr)
+        return 0;
+    if (std::strcmp(name, kHeldPicturesParameter) == 0)
+        return static_cast<intptr_t>(pending_.size() + closedOut_.size());
+    if (std::strcmp(name, kDisplayAspectParameter) != 0)
+        return 0;
+    return ParseDisplayAspect(value, &displayAspect_) ? 1 : 0;
 }
 
-// The decoding source keeps one frame object per stream and the size and format of its first
-// picture, so the picture it holds may have changed since; both must match to skip the graph.
-// A picture still to be flipped never matches.
-bool CImageConverter::AlreadyTarget(IVideoFrame* in, const AVFrame* native) {
+CImageConverter::PictureShape CImageConverter::ShapeOf(const AVFrame& picture) {
+    const AVRational sar = picture.sample_aspect_ratio;
+    const bool known = sar.num > 0 && sar.den > 0;
+    return {picture.format, picture.width, picture.height, known ? sar.num : 0,
+            known ? sar.den : 1};
+}
+
+double CImageConverter::DisplayAspectFor(const PictureShape& input) const {
+    if (displayAspect_ > 0)
+        return displayAspect_;
+    return DisplayAspectOf(input.width, input.height, input.sarNum, input.sarDen);
+}
+
+// bwdif refuses planes of fewer than 3 columns or 4 rows, chroma planes included (a quarter
+// of the width and height at most); a picture that small is passed on as it is.
+bool CImageConverter::NeedsDeinterlacing(IVideoFrame* in, const AVFrame& native) const {
+    return (flags_ & ImageDeinterlace) && (native.interlaced_frame || in->IsInterlaced()) &&
+           native.width >= 12 && native.height >= 16;
+}
+
+// The decoding source keeps one frame object per stream; the picture it holds decides. A
+// picture still to be flipped never matches, nor does one that still has to be letterboxed or
+// that would overtake pictures still in the graph (the caller checks those).
+bool CImageConverter::AlreadyTarget(IVideoFrame* in, const AVFrame& native) const {
     if (flags_ & kFlipVertically)
         return false;
-    int32_t width = 0;
-    int32_t height = 0;
-    in->GetSize(&width, &height);
-    if (in->GetPixelFormat() != targetFormat_ || width != targetWidth_ || height != targetHeight_)
+    const PictureShape shape = ShapeOf(native);
+    if (in->GetPixelFormat() != targetFormat_ || shape.format != targetFfmpegFormat_ ||
+        shape.width != targetWidth_ || shape.height != targetHeight_)
         return false;
-    return native == nullptr ||
-           ShapeOf(*native) == PictureShape{targetFfmpegFormat_, targetWidth_, targetHeight_};
+    if (!(flags_ & ImageFitAndPad))
+        return true;
+    const PictureBox box = FitPicture(DisplayAspectFor(shape), targetWidth_, targetHeight_);
+    const bool squarePixels = shape.sarNum == 0 || shape.sarNum == shape.sarDen;
+    return box.width == targetWidth_ && box.height == targetHeight_ && squarePixels;
+}
+
+std::string CImageConverter::DescriptionFor(const PictureShape& input, bool deinterlace) const {
+    const char* formatName = av_get_pix_fmt_name(static_cast<AVPixelFormat>(targetFfmpegFormat_));
+    std::string description = deinterlace ? std::string(kDeinterlacer) + "," : std::string();
+    if (flags_ & ImageFitAndPad) {
+        const PictureBox box = FitPicture(DisplayAspectFor(input), targetWidth_, targetHeight_);
+        description += (boost::format("scale=%1%:%2%,format=%3%") % box.width % box.height %
+                        formatName)
+                           .str();
+        if (box.width != targetWidth_ || box.height != targetHeight_)
+            description += (boost::format(",pad=%1%:%2%:%3%:%4%:black") % targetWidth_ %
+                            targetHeight_ % box.x % box.y)
+                               .str();
+        // The container cannot say the pixels are anything but square.
+        description += ",setsar=1";
+    } else {
+        description += (boost::format("scale=%1%:%2%,format=%3%") % targetWidth_ %
+                        targetHeight_ % formatName)
+                           .str();
+    }
+    if (flags_ & kFlipVertically)
+        description += ",vflip";
+    return description;
 }
 
 void CImageConverter::EndOfStream() {
@@ -94,16 +154,42 @@ void CImageConverter::EndOfStream() {
         inputEnded_ = true;
 }
 
-bool CImageConverter::EnsureGraphFor(const PictureShape& input) {
-    if (chain_.built() && input == lastInput_ && !inputEnded_)
-        return true;
+// A graph that is replaced first gives up what it holds, so that no picture is lost and none
+// overtakes an older one.
+void CImageConverter::CloseGraph() {
+    if (!chain_.built())
+        return;
+    if (!inputEnded_)
+        chain_.Push(nullptr);
+    for (;;) {
+        SystemBased::FramePtr picture(av_frame_alloc());
+        if (picture == nullptr)
+            throw std::bad_alloc();
+        if (!PullFiltered(picture.get()))
+            break;
+        closedOut_.push_back(std::move(picture));
+    }
+    chain_.Reset();
     inputEnded_ = false;
+}
+
+bool CImageConverter::EnsureGraphFor(const PictureShape& input, bool deinterlace) {
+    // Once a stream has shown an interlaced picture, the deinterlacer stays for its rest: it
+    // holds a picture back, and taking it out again would reorder the pictures around it.
+    // A new stream after EndOfStream starts without it.
+    const bool withDeinterlacer = deinterlace || (deinterlacing_ && !inputEnded_);
+    if (chain_.built() && !inputEnded_ && input == lastInput_ &&
+        withDeinterlacer == deinterlacing_)
+        return true;
+    CloseGraph();
     lastInput_ = input;
+    deinterlacing_ = withDeinterlacer;
     // The source is described by the picture it is about to receive, not by what the engine
     // frame reports, so the two can never disagree inside the graph.
     const std::string sourceArguments =
-        (boost::format("video_size=%1%x%2%:pix_fmt=%3%:time_base=24000/1000") % input.width %
-         input.height % input.format)
+        (boost::format("video_size=%1%x%2%:pix_fmt=%3%:time_base=%4%/%5%:sar=%6%/%7%") %
+         input.width % input.height % input.format % kEngineTimeBase.num % kEngineTimeBase.den %
+         input.sarNum % input.sarDen)
             .str();
     const AVPixelFormat accepted[] = {static_cast<AVPixelFormat>(targetFfmpegFormat_),
                                       AV_PIX_FMT_NONE};
@@ -113,49 +199,100 @@ bool CImageConverter::EnsureGraphFor(const PictureShape& input) {
             return av_opt_set_int_list(sink, "pix_fmts", accepted, AV_PIX_FMT_NONE,
                                        AV_OPT_SEARCH_CHILDREN);
         },
-        filterDescription_);
+        DescriptionFor(input, withDeinterlacer));
     if (result < 0) {
         lastInput_ = PictureShape{};  // try again with the next picture
         return false;
     }
+    // bwdif doubles the time base; the times are read back in whatever the sink uses.
+    sinkTimeBase_ = av_buffersink_get_time_base(chain_.sink());
     ++graphBuildCount_;
     return true;
 }
 
-bool CImageConverter::TakeFilteredPicture() {
-    if (chain_.Pull(scratchFrame_.get()) < 0)
+bool CImageConverter::Push(IVideoFrame* in, const AVFrame& native) {
+    PendingPicture origin;
+    in->GetTimes(&origin.start, &origin.end);
+    origin.keyFrame = in->IsKeyFrame();
+    origin.discontinuity = in->IsDiscontinuity();
+    origin.extraFlag = in->GetExtraFlag();
+
+    AVFrame* input = inputFrame_.get();
+    if (av_frame_ref(input, &native) < 0)
+        throw std::bad_alloc();
+    const SystemBased::ScopedFrameUnref unreference{input};
+    input->pts = origin.start;
+    // The deinterlacer reads FFmpeg's flag only; the engine frame's counts as much.
+    if (in->IsInterlaced())
+        input->interlaced_frame = 1;
+    if (chain_.Push(input) < 0)
         return false;
-    const SystemBased::ScopedFrameUnref unreference{scratchFrame_.get()};
-    MakeTopDown(scratchFrame_.get());
-    outputFrame_.Attach(scratchFrame_.get());
+    pending_.push_back(origin);
     return true;
 }
 
-IVideoFrame* CImageConverter::Drain() {
-    if (!chain_.built() || !TakeFilteredPicture())
+// A filtered picture with its start time in the engine's unit; false when the graph has none
+// ready. Once the graph has given up everything, only the pictures already taken from it are
+// still to come: whatever else is pending was dropped inside.
+bool CImageConverter::PullFiltered(AVFrame* picture) {
+    const int result = chain_.Pull(picture);
+    if (result == AVERROR_EOF)
+        pending_.resize(std::min(pending_.size(), closedOut_.size()));
+    if (result < 0)
+        return false;
+    if (picture->pts != AV_NOPTS_VALUE)
+        picture->pts = av_rescale_q(picture->pts, sinkTimeBase_, kEngineTimeBase);
+    return true;
+}
+
+// The caller's details of the picture that started at start. Pictures are handed out in the
+// order they came in, so any older ones still waiting were dropped by the graph.
+CImageConverter::PendingPicture CImageConverter::TakePending(int64_t start) {
+    auto origin = std::find_if(pending_.begin(), pending_.end(),
+                               [start](const PendingPicture& p) { return p.start == start; });
+    if (origin == pending_.end())
+        origin = pending_.begin();
+    if (origin == pending_.end())
+        return PendingPicture{start, start, false, false, false};
+    const PendingPicture taken = *origin;
+    pending_.erase(pending_.begin(), origin + 1);
+    return taken;
+}
+
+IVideoFrame* CImageConverter::NextPicture() {
+    AVFrame* picture = scratchFrame_.get();
+    if (!closedOut_.empty()) {
+        av_frame_move_ref(picture, closedOut_.front().get());
+        closedOut_.pop_front();
+    } else if (!chain_.built() || !PullFiltered(picture)) {
         return nullptr;
+    }
+    const SystemBased::ScopedFrameUnref unreference{picture};
+    MakeTopDown(picture);
+    outputFrame_.Attach(picture);
+    const PendingPicture origin = TakePending(picture->pts);
+    const int64_t start = picture->pts != AV_NOPTS_VALUE ? picture->pts : origin.start;
+    outputFrame_.SetTimes(start, start + (origin.end - origin.start));
+    outputFrame_.SetKeyFrame(origin.keyFrame);
+    outputFrame_.SetDiscontinuity(origin.discontinuity);
+    outputFrame_.SetExtraFlag(origin.extraFlag);
+    outputFrame_.SetInterlaced(picture->interlaced_frame != 0);
     return &outputFrame_;
 }
 
 IVideoFrame* CImageConverter::Convert(IVideoFrame* in) {
     try {
         if (in == nullptr)
-            return Drain();
-        AVFrame* native = HeldFrameOf(in);
-        if (AlreadyTarget(in, native))
+            return NextPicture();
+        const AVFrame* native = HeldFrameOf(in);
+        if (native == nullptr)
+            return nullptr;
+        const bool deinterlace = NeedsDeinterlacing(in, *native);
+        if (pending_.empty() && !deinterlace && AlreadyTarget(in, *native))
             return in;
-        if (native == nullptr || !EnsureGraphFor(ShapeOf(*native)))
+        if (!EnsureGraphFor(ShapeOf(*native), deinterlace) || !Push(in, *native))
             return nullptr;
-        if (chain_.Push(native) < 0 || !TakeFilteredPicture())
-            return nullptr;
-        outputFrame_.SetDiscontinuity(in->IsDiscontinuity());
-        outputFrame_.SetKeyFrame(in->IsKeyFrame());
-        outputFrame_.SetExtraFlag(in->GetExtraFlag());
-        int64_t start = 0;
-        int64_t end = 0;
-        in->GetTimes(&start, &end);
-        outputFrame_.SetTimes(start, end);
-        return &outputFrame_;
+        return NextPicture();
     } catch (...) {
         return nullptr;
     }

@@ -13,6 +13,18 @@ int64_t LayoutMask(const AVChannelLayout& layout) {
     return layout.order == AV_CHANNEL_ORDER_NATIVE ? static_cast<int64_t>(layout.u.mask) : 0;
 }
 
+// Codecs without a field flag of their own (huffyuv, utvideo, ...) decode interlaced pictures
+// as progressive ones; the container's field order is then all that says otherwise. Files
+// written by FFmpeg mark woven top-field-first pictures TB, bottom-field-first ones BT.
+void MarkFieldOrder(AVFrame& picture, AVFieldOrder order) {
+    const bool topFirst = order == AV_FIELD_TT || order == AV_FIELD_TB;
+    const bool bottomFirst = order == AV_FIELD_BB || order == AV_FIELD_BT;
+    if (picture.interlaced_frame || !(topFirst || bottomFirst))
+        return;
+    picture.interlaced_frame = 1;
+    picture.top_field_first = topFirst;
+}
+
 }  // namespace
 
 StreamDecoder::StreamDecoder(const AVStream& stream, int64_t startOffset)
@@ -78,9 +90,11 @@ IMediaFrame* StreamDecoder::Receive() {
     return frame;
 }
 
-IMediaFrame* StreamDecoder::TakeVideo(const AVFrame& decoded) {
+IMediaFrame* StreamDecoder::TakeVideo(AVFrame& decoded) {
+    MarkFieldOrder(decoded, parameters_->field_order);
     if (!video_) {
-        // Made at the first picture and kept: its format and size stay those of that picture.
+        // Made at the first picture and kept; it reports the picture it holds, so a stream
+        // that changes size or format mid-way needs no new one.
         video_ = std::make_unique<CVideoFrame>(FindPixelFormatByFfmpeg(decoded.format).id,
                                                decoded.width, decoded.height,
                                                decoded.linesize[0] > 0);

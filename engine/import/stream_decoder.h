@@ -44,7 +44,7 @@ private:
     };
 
     void Open();
-    IMediaFrame* TakeVideo(const AVFrame& decoded);
+    IMediaFrame* TakeVideo(AVFrame& decoded);
     IMediaFrame* TakeAudio(const AVFrame& decoded);
 
     std::unique_ptr<AVCodecParameters, ParametersDeleter> parameters_;

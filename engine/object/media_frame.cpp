@@ -5,6 +5,11 @@
 
 #include "object/media_formats.h"
 
+extern "C" {
+#include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
+}
+
 namespace MediaBased {
 
 CVideoFrame::CVideoFrame(int32_t pixelFormat, int32_t width, int32_t height, bool topDown)
@@ -30,32 +35,52 @@ IMediaFrame* CVideoFrame::Clone() {
     }
 }
 
-int32_t CVideoFrame::GetPlaneCount() {
-    return FindPixelFormatById(pixelFormat_).planeCount;
+// Two engine formats may share one FFmpeg format, so the frame keeps the id it was made with
+// as long as the held picture still has that format.
+int32_t CVideoFrame::GetPixelFormat() {
+    const AVFrame* frame = heldFrame();
+    if (frame == nullptr || frame->format == FindPixelFormatById(pixelFormat_).ffmpegFormat)
+        return pixelFormat_;
+    return FindPixelFormatByFfmpeg(frame->format).id;
 }
 
+int32_t CVideoFrame::GetPlaneCount() {
+    return FindPixelFormatById(GetPixelFormat()).planeCount;
+}
+
+// The geometry is FFmpeg's for the held picture: a decoder may change the size or format
+// mid-stream, and any other size would send readers past the end of the planes.
 uint8_t* CVideoFrame::GetPlane(int32_t plane, int32_t* rowBytes, int32_t* lineSize,
                                int32_t* rows) {
     const AVFrame* frame = heldFrame();
-    if (frame == nullptr)
+    if (frame == nullptr || plane < 0 || plane >= GetPlaneCount() || plane >= AV_NUM_DATA_POINTERS)
         return nullptr;
-    const PixelFormatInfo format = FindPixelFormatById(pixelFormat_);
-    if (plane < 0 || plane >= format.planeCount || plane >= AV_NUM_DATA_POINTERS)
+    const auto format = static_cast<AVPixelFormat>(frame->format);
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+    const int bytes = av_image_get_linesize(format, frame->width, plane);
+    if (descriptor == nullptr || bytes < 0 || frame->data[plane] == nullptr)
         return nullptr;
+    const bool chroma = plane == 1 || plane == 2;
     if (rowBytes)
-        *rowBytes = (width_ >> format.widthShift[plane]) * format.bytesPerSample;
+        *rowBytes = bytes;
     if (lineSize)
         *lineSize = frame->linesize[plane];
     if (rows)
-        *rows = height_ >> format.heightShift[plane];
+        *rows = chroma ? AV_CEIL_RSHIFT(frame->height, descriptor->log2_chroma_h) : frame->height;
     return frame->data[plane];
 }
 
+bool CVideoFrame::IsTopDown() {
+    const AVFrame* frame = heldFrame();
+    return frame ? frame->linesize[0] >= 0 : topDown_;
+}
+
 void CVideoFrame::GetSize(int32_t* width, int32_t* height) {
+    const AVFrame* frame = heldFrame();
     if (width)
-        *width = width_;
+        *width = frame ? frame->width : width_;
     if (height)
-        *height = height_;
+        *height = frame ? frame->height : height_;
 }
 
 IVideoFrame* CVideoFrame::SetInterlaced(bool interlaced) {

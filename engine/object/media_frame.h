@@ -94,11 +94,14 @@ public:
     void Release() override;
     IMediaFrame* Clone() override;
 
-    int32_t GetPixelFormat() override { return pixelFormat_; }
+    // Format, size and plane geometry describe the picture held now, which for a decoder's
+    // frame object may differ from the first one it was made for; without a picture, the
+    // values it was made with.
+    int32_t GetPixelFormat() override;
     int32_t GetPlaneCount() override;
     uint8_t* GetPlane(int32_t plane, int32_t* rowBytes, int32_t* lineSize, int32_t* rows) override;
     void GetSize(int32_t* width, int32_t* height) override;
-    bool IsTopDown() override { return topDown_; }
+    bool IsTopDown() override;
     bool GetUserFlag() override { return userFlag_; }
     bool IsInterlaced() override { return interlaced_; }
     IVideoFrame* SetInterlaced(bool interlaced) override;

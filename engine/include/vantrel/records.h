@@ -58,7 +58,8 @@ enum PixelFormat : int32_t {
 // Flags of IMediaManager::CreateImageConverter.
 enum ImageConverterFlags : uint32_t {
     ImageFlipVertically = 1,
-    // Pictures flagged interlaced are deinterlaced (one picture out per picture in).
+    // Pictures flagged interlaced are deinterlaced (one picture out per picture in, one held
+    // back; the named parameter "R_ImageConverterParamHeldPictures" answers how many are).
     ImageDeinterlace = 2,
     // The picture keeps its shape inside the target size, with black bars around it. Its
     // shape is the named parameter "W_ImageConverterParamDisplayAspect" (width / height as a

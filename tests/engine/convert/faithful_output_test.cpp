@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -207,6 +208,114 @@ TEST_F(FaithfulOutput, AJumpInTheSourcesTimesIsSkippedNotFilled) {
         std::string errors;
         EXPECT_TRUE(DecodesCleanly(target, &errors)) << errors;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The displayed width over height of what is not black in the last pictures of a file: the
+// picture's content box, times the pixel shape the file declares.
+double ShownContentAspect(const std::string& path) {
+    const CommandResult crop = RunCommand(
+        "ffprobe -v error -f lavfi -i " +
+        ShellQuote("movie=" + path + ",cropdetect=limit=24:round=2:reset=0") +
+        " -show_entries frame_tags=lavfi.cropdetect.w,lavfi.cropdetect.h -of csv=p=0");
+    const std::vector<std::string> lines = Lines(crop.output);
+    if (lines.empty())
+        return -1.0;
+    const std::string& last = lines.back();
+    const double width = std::atof(last.c_str());
+    const double height = std::atof(last.c_str() + last.find(',') + 1);
+    const std::string sar = ProbeValue(path, "v:0", "stream=sample_aspect_ratio");
+    double pixel = 1.0;
+    const size_t colon = sar.find(':');
+    if (colon != std::string::npos && std::atof(sar.c_str()) > 0 &&
+        std::atof(sar.c_str() + colon + 1) > 0)
+        pixel = std::atof(sar.c_str()) / std::atof(sar.c_str() + colon + 1);
+    return height > 0 ? width * pixel / height : -1.0;
+}
+
+TEST_F(FaithfulOutput, PicturesKeepTheirShapeInEveryContainer) {
+    // A 4:3 picture, orange to the edges, into frames of other shapes.
+    const std::string source = Generate(
+        media_, "four_by_three.mkv",
+        "-f lavfi -i color=c=orange:size=640x480:rate=25:duration=1 -c:v libvpx-vp9 "
+        "-deadline realtime -cpu-used 8 -pix_fmt yuv420p");
+    struct Case {
+        const char* format;
+        const char* extension;
+        const char* codec;
+        int width, height;
+    };
+    const Case cases[] = {
+        {"mp4", "mp4", "libx264", 640, 360},       {"matroska", "mkv", "mpeg4", 640, 360},
+        {"avi", "avi", "mpeg4", 640, 360},         {"avi", "avi", "msmpeg4", 640, 360},
+        {"asf", "wmv", "wmv2", 640, 360},          {"flv", "flv", "flv", 640, 360},
+        {"3gp", "3gp", "h263", 352, 288},          {"dvd", "vob", "mpeg2video", 720, 576},
+        {"vcd", "mpg", "mpeg1video", 352, 288},    {"webm", "webm", "libvpx", 640, 360},
+        {"mov", "mov", "mjpeg", 640, 360},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.format) + " " + c.codec);
+        StreamRecord video = Video(c.codec, c.width, c.height);
+        video.displayAspect = 4.0 / 3.0;  // what the program asks for a source without a shape
+        const std::string target = Out(std::string("shape-") + c.codec + "." + c.extension);
+        ASSERT_EQ(Convert(*manager_, source, target, c.format, {{0, video}}), TaskFinished);
+        EXPECT_NEAR(ShownContentAspect(target), 4.0 / 3.0, 4.0 / 3.0 * 0.02);
+        std::string errors;
+        EXPECT_TRUE(DecodesCleanly(target, &errors)) << errors;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+struct FieldCounts {
+    long long interlaced = 0;  // top or bottom field first
+    long long progressive = 0;
+};
+
+// idet's multi-frame verdict over a whole file.
+FieldCounts DetectFields(const std::string& path) {
+    const CommandResult r = RunCommand("ffmpeg -nostdin -v info -i " + ShellQuote(path) +
+                                       " -map 0:v:0 -vf idet -f null - 2>&1 | grep "
+                                       "'Multi frame detection'");
+    FieldCounts counts;
+    const auto number = [&r](const char* label) {
+        const size_t at = r.output.find(label);
+        return at == std::string::npos ? 0LL : std::atoll(r.output.c_str() + at + std::strlen(label));
+    };
+    counts.interlaced = number("TFF:") + number("BFF:");
+    counts.progressive = number("Progressive:");
+    return counts;
+}
+
+TEST_F(FaithfulOutput, InterlacedSourcesBecomeProgressiveUnlessTheTargetIsInterlaced) {
+    const std::string source = Generate(
+        media_, "interlaced.mkv",
+        "-f lavfi -i testsrc2=size=720x576:rate=50:duration=2 -vf interlace=scan=tff "
+        "-c:v mpeg2video -b:v 8M -flags +ildct+ilme -top 1");
+    const FieldCounts before = DetectFields(source);
+    ASSERT_GT(before.interlaced, 3 * before.progressive) << "the source must look interlaced";
+
+    const std::string progressive = Out("progressive.mp4");
+    ASSERT_EQ(Convert(*manager_, source, progressive, "mp4", {{0, Video("libx264", 720, 576)}}),
+              TaskFinished);
+    const FieldCounts after = DetectFields(progressive);
+    EXPECT_GT(after.progressive, 4 * after.interlaced)
+        << after.progressive << " progressive, " << after.interlaced << " interlaced";
+    EXPECT_EQ(Lines(ProbeValue(progressive, "v:0", "packet=pts")).size(), 50u)
+        << "one picture out for each picture in";
+
+    StreamRecord dvd = Video("mpeg2video", 720, 576);
+    dvd.interlaced = 1;
+    dvd.bitRate = 8000000;
+    const std::string kept = Out("kept.vob");
+    ASSERT_EQ(Convert(*manager_, source, kept, "dvd", {{0, dvd}}), TaskFinished);
+    const FieldCounts interlacedTarget = DetectFields(kept);
+    EXPECT_GT(interlacedTarget.interlaced, 3 * interlacedTarget.progressive);
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "filter_test_frames.h"
 #include "vantrel/vantrel.h"
@@ -23,6 +25,81 @@ FramePtr RedBlueHalves(AVPixelFormat format, int width, int height) {
 FramePtr VerticalRamp(int width, int height) {
     return MakePicture(AV_PIX_FMT_YUV420P, width, height,
                        [height](int p, int, int y) { return p ? 128 : 235 - y * 200 / height; });
+}
+
+// Vertical white bars on black that move 4 pixels per field, woven into one picture: the top
+// field (even rows) shows the bars where they were first, the bottom field where they moved.
+FramePtr MovingBarsWoven(int index, int width = 96, int height = 64, bool interlaced = true) {
+    FramePtr picture = MakePicture(AV_PIX_FMT_YUV420P, width, height, [index](int p, int x, int y) {
+        const int shift = 8 * index + 4 * (y % 2);
+        return p ? 128 : ((x + 64 - shift % 64) % 16 < 8 ? 235 : 16);
+    });
+    picture->interlaced_frame = interlaced;
+    picture->top_field_first = 1;
+    return picture;
+}
+
+// How strongly neighbouring rows disagree: large for woven fields of a moving scene, small
+// once the picture is one moment again.
+double Combing(IVideoFrame* frame) {
+    int32_t rowBytes = 0, lineSize = 0, rows = 0;
+    const uint8_t* luma = frame->GetPlane(0, &rowBytes, &lineSize, &rows);
+    double sum = 0;
+    for (int y = 0; y + 1 < rows; ++y)
+        for (int x = 0; x < rowBytes; ++x)
+            sum += std::abs(luma[y * lineSize + x] - luma[(y + 1) * lineSize + x]);
+    return sum / (static_cast<double>(rows - 1) * rowBytes);
+}
+
+// Every visible byte of every plane, row after row.
+std::vector<uint8_t> PlaneBytes(IVideoFrame* frame) {
+    std::vector<uint8_t> bytes;
+    for (int p = 0; p < frame->GetPlaneCount(); ++p) {
+        int32_t rowBytes = 0, lineSize = 0, rows = 0;
+        const uint8_t* plane = frame->GetPlane(p, &rowBytes, &lineSize, &rows);
+        for (int y = 0; y < rows; ++y)
+            bytes.insert(bytes.end(), plane + y * lineSize, plane + y * lineSize + rowBytes);
+    }
+    return bytes;
+}
+
+// What the caller sees of one picture handed out.
+struct Output {
+    int64_t start, end;
+    bool keyFrame, discontinuity, extraFlag, interlaced;
+    double combing;
+    std::vector<uint8_t> bytes;
+    bool itself;  // the input frame handed back
+};
+
+Output Describe(IVideoFrame* out, IVideoFrame* in) {
+    Output o{};
+    out->GetTimes(&o.start, &o.end);
+    o.keyFrame = out->IsKeyFrame();
+    o.discontinuity = out->IsDiscontinuity();
+    o.extraFlag = out->GetExtraFlag();
+    o.interlaced = out->IsInterlaced();
+    o.combing = Combing(out);
+    o.bytes = PlaneBytes(out);
+    o.itself = out == in;
+    return o;
+}
+
+// The caller's loop: one picture in, then whatever is ready.
+std::vector<Output> Feed(IImageConverter& converter, IVideoFrame* in) {
+    std::vector<Output> outputs;
+    for (IVideoFrame* out = converter.Convert(in); out != nullptr; out = converter.Convert(nullptr))
+        outputs.push_back(Describe(out, in));
+    return outputs;
+}
+
+std::vector<Output> Finish(IImageConverter& converter) {
+    converter.EndOfStream();
+    return Feed(converter, nullptr);
+}
+
+void Append(std::vector<Output>& all, const std::vector<Output>& more) {
+    all.insert(all.end(), more.begin(), more.end());
 }
 
 void ExpectRedLeftBlueRight(IVideoFrame* frame) {
@@ -123,8 +200,8 @@ TEST(ImageConverter, FollowsTheHeldPictureWhenItsSizeChanges) {
     EXPECT_EQ(HeldFrameOf(out)->width, 160);
     ExpectRedLeftBlueRight(out);
 
-    // A decoding source keeps its first picture's size on the frame object while the stream
-    // changes underneath; the picture actually held decides, also whether it already matches.
+    // A frame object made for another size or format (a decoding source makes its own for the
+    // first picture): the picture actually held decides, also whether it already matches.
     Owned<CVideoFrame> staleSize = WrapPicture(large.get(), 320, 180);
     Owned<CVideoFrame> looksDone(new CVideoFrame(PixelBGRA, 160, 90, true));
     looksDone->Attach(large.get());
@@ -156,4 +233,157 @@ TEST(ImageConverter, YieldsNothingWithoutAUsablePictureOrTarget) {
     EXPECT_EQ(manager->CreateImageConverter(9, 160, 90, 0), nullptr) << "id outside the table";
     EXPECT_EQ(manager->CreateImageConverter(PixelBGRA, 0, 90, 0), nullptr);
     EXPECT_EQ(manager->CreateImageConverter(PixelBGRA, 160, -90, 0), nullptr);
+}
+
+TEST(ImageConverterDeinterlacing, EveryPictureComesOutOnceWithItsOwnTimesAndFlags) {
+    CImageConverter converter(PixelYUV420P, 96, 64, ImageDeinterlace);
+    constexpr int kPictures = 10;
+    std::vector<Output> outputs;
+    double inputCombing = 0;
+    for (int i = 0; i < kPictures; ++i) {
+        FramePtr picture = MovingBarsWoven(i);
+        Owned<CVideoFrame> in = WrapPicture(picture.get());
+        in->SetTimes(1000000 + i * 400000, 1000000 + i * 400000 + 400000 - i);
+        in->SetKeyFrame(i % 5 == 0)->SetDiscontinuity(i == 3)->SetExtraFlag(i == 7);
+        inputCombing = Combing(in.get());
+        const std::vector<Output> ready = Feed(converter, in.get());
+        EXPECT_EQ(ready.size(), i == 0 ? 0u : 1u) << "one picture held back, picture " << i;
+        EXPECT_EQ(converter.NamedParameter(CImageConverter::kHeldPicturesParameter, nullptr), 1)
+            << "the caller can tell a held picture from a lost one";
+        Append(outputs, ready);
+    }
+    EXPECT_TRUE(converter.deinterlacing());
+    Append(outputs, Finish(converter));
+    ASSERT_EQ(outputs.size(), static_cast<size_t>(kPictures))
+        << "the held picture comes out at the end";
+    EXPECT_EQ(converter.NamedParameter(CImageConverter::kHeldPicturesParameter, nullptr), 0);
+    EXPECT_EQ(converter.Convert(nullptr), nullptr);
+    EXPECT_GT(inputCombing, 40);
+    for (int i = 0; i < kPictures; ++i) {
+        SCOPED_TRACE(i);
+        const Output& o = outputs[i];
+        EXPECT_EQ(o.start, 1000000 + i * 400000);
+        EXPECT_EQ(o.end, 1000000 + i * 400000 + 400000 - i) << "the picture's own duration";
+        EXPECT_EQ(o.keyFrame, i % 5 == 0);
+        EXPECT_EQ(o.discontinuity, i == 3);
+        EXPECT_EQ(o.extraFlag, i == 7);
+        EXPECT_FALSE(o.interlaced);
+        EXPECT_LT(o.combing, inputCombing / 4) << "fields still woven";
+    }
+
+    // EndOfStream closed the stream; the next picture starts another one, held back again.
+    std::vector<Output> again;
+    for (int i = 0; i < 3; ++i) {
+        FramePtr picture = MovingBarsWoven(i);
+        Owned<CVideoFrame> in = WrapPicture(picture.get());
+        in->SetTimes(i * 400000, (i + 1) * 400000);
+        Append(again, Feed(converter, in.get()));
+    }
+    EXPECT_EQ(again.size(), 2u);
+    Append(again, Finish(converter));
+    ASSERT_EQ(again.size(), 3u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(again[i].start, i * 400000);
+}
+
+// Progressive pictures gain nothing from the deinterlacer: no delay, no change, no graph when
+// they already have the target shape.
+TEST(ImageConverterDeinterlacing, ProgressivePicturesPassUntouchedAndUndelayed) {
+    CImageConverter asIs(PixelYUV420P, 96, 64, ImageDeinterlace);
+    CImageConverter scaled(PixelYUV420P, 48, 32, ImageDeinterlace);
+    CImageConverter plainScaled(PixelYUV420P, 48, 32, 0);
+    for (int i = 0; i < 6; ++i) {
+        SCOPED_TRACE(i);
+        FramePtr picture = MovingBarsWoven(i, 96, 64, false);
+        Owned<CVideoFrame> in = WrapPicture(picture.get());
+        in->SetTimes(i * 400000, (i + 1) * 400000);
+        const std::vector<Output> same = Feed(asIs, in.get());
+        ASSERT_EQ(same.size(), 1u);
+        EXPECT_TRUE(same[0].itself);
+
+        const std::vector<Output> small = Feed(scaled, in.get());
+        const std::vector<Output> reference = Feed(plainScaled, in.get());
+        ASSERT_EQ(small.size(), 1u) << "no picture held back";
+        ASSERT_EQ(reference.size(), 1u);
+        EXPECT_TRUE(small[0].bytes == reference[0].bytes) << "not what plain scaling gives";
+        EXPECT_EQ(small[0].start, i * 400000);
+    }
+    EXPECT_EQ(asIs.graphBuildCount(), 0);
+    EXPECT_FALSE(scaled.deinterlacing());
+    EXPECT_TRUE(Finish(scaled).empty());
+}
+
+// A stream that turns interlaced keeps the deinterlacer from then on. A picture of the target
+// shape must then wait its turn behind the held one, and progressive pictures still come out
+// as they went in.
+TEST(ImageConverterDeinterlacing, MixedStreamKeepsItsOrderAndItsProgressivePictures) {
+    CImageConverter converter(PixelYUV420P, 96, 64, ImageDeinterlace);
+    const bool interlaced[] = {false, false, true, false, true, true, false, false};
+    constexpr int kPictures = sizeof interlaced / sizeof interlaced[0];
+    std::vector<std::vector<uint8_t>> inputs;
+    std::vector<Output> outputs;
+    for (int i = 0; i < kPictures; ++i) {
+        FramePtr picture = MovingBarsWoven(i, 96, 64, interlaced[i]);
+        Owned<CVideoFrame> in = WrapPicture(picture.get());
+        in->SetTimes(i * 400000, (i + 1) * 400000);
+        inputs.push_back(PlaneBytes(in.get()));
+        const std::vector<Output> ready = Feed(converter, in.get());
+        for (const Output& o : ready)
+            EXPECT_TRUE(!o.itself || i < 2) << "picture " << i << " overtook a held one";
+        Append(outputs, ready);
+    }
+    Append(outputs, Finish(converter));
+    ASSERT_EQ(outputs.size(), static_cast<size_t>(kPictures));
+    for (int i = 0; i < kPictures; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(outputs[i].start, i * 400000);
+        EXPECT_EQ(outputs[i].bytes == inputs[i], !interlaced[i]);
+        EXPECT_FALSE(outputs[i].interlaced);
+    }
+}
+
+// A graph rebuilt for a new picture size first gives up the picture its deinterlacer holds.
+TEST(ImageConverterDeinterlacing, SizeChangeLosesNoHeldPicture) {
+    CImageConverter converter(PixelYUV420P, 96, 64, ImageDeinterlace);
+    std::vector<Output> outputs;
+    for (int i = 0; i < 6; ++i) {
+        FramePtr picture = i < 3 ? MovingBarsWoven(i) : MovingBarsWoven(i, 192, 128);
+        Owned<CVideoFrame> in = WrapPicture(picture.get());
+        in->SetTimes(i * 400000, (i + 1) * 400000);
+        Append(outputs, Feed(converter, in.get()));
+    }
+    EXPECT_EQ(converter.graphBuildCount(), 2);
+    Append(outputs, Finish(converter));
+    ASSERT_EQ(outputs.size(), 6u);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(outputs[i].start, i * 400000) << i;
+}
+
+// The engine frame's flag counts as much as FFmpeg's; a picture too small for the deinterlacer
+// passes without it rather than being lost.
+TEST(ImageConverterDeinterlacing, EitherFlagCountsAndTinyPicturesStillPass) {
+    CImageConverter converter(PixelYUV420P, 96, 64, ImageDeinterlace);
+    std::vector<Output> outputs;
+    double inputCombing = 0;
+    for (int i = 0; i < 4; ++i) {
+        FramePtr picture = MovingBarsWoven(i, 96, 64, false);
+        Owned<CVideoFrame> in = WrapPicture(picture.get());
+        in->SetInterlaced(true);
+        inputCombing = Combing(in.get());
+        Append(outputs, Feed(converter, in.get()));
+    }
+    Append(outputs, Finish(converter));
+    ASSERT_EQ(outputs.size(), 4u);
+    for (const Output& o : outputs)
+        EXPECT_LT(o.combing, inputCombing / 4);
+
+    CImageConverter tiny(PixelYUV420P, 8, 6, ImageDeinterlace);
+    std::vector<Output> small;
+    for (int i = 0; i < 3; ++i) {
+        FramePtr picture = MovingBarsWoven(i, 8, 6);
+        Owned<CVideoFrame> in = WrapPicture(picture.get());
+        Append(small, Feed(tiny, in.get()));
+    }
+    Append(small, Finish(tiny));
+    EXPECT_EQ(small.size(), 3u);
 }

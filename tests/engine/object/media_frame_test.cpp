@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "system/ffmpeg_handles.h"
 #include "vantrel/owned.h"
@@ -86,6 +87,78 @@ TEST(VideoFrame, PlaneGeometryFollowsThePixelFormat) {
         EXPECT_EQ(PlaneOf(frame.get(), c.planes).data, nullptr);
         EXPECT_EQ(PlaneOf(frame.get(), -1).data, nullptr);
     }
+}
+
+// A decoder's frame object is made for its first picture and then holds whatever the decoder
+// produces. Every byte GetPlane promises is read, so under AddressSanitizer a geometry taken
+// from an earlier, larger picture is a heap-buffer-overflow rather than a silent misread.
+TEST(VideoFrame, PlanesDescribeThePictureHeldNowNotTheFirstOne) {
+    struct Picture {
+        AVPixelFormat format;
+        int32_t engineFormat;
+        int width, height;
+    };
+    const Picture small{AV_PIX_FMT_YUV420P, PixelYUV420P, 160, 90};
+    const Picture large{AV_PIX_FMT_YUV420P, PixelYUV420P, 1280, 720};
+    const Picture odd{AV_PIX_FMT_YUV420P, PixelYUV420P, 641, 359};
+    const Picture wider{AV_PIX_FMT_YUV422P, PixelYUV422P, 320, 180};
+    const std::vector<std::vector<Picture>> sequences = {
+        {small, large}, {large, small}, {large, odd, small}, {small, wider, large}};
+    for (const auto& sequence : sequences) {
+        const Picture& first = sequence.front();
+        Owned<CVideoFrame> frame(
+            new CVideoFrame(first.engineFormat, first.width, first.height, true));
+        uint8_t fill = 20;
+        for (const Picture& held : sequence) {
+            SCOPED_TRACE(testing::Message() << "held " << held.width << "x" << held.height);
+            FramePtr picture = MakePicture(held.format, held.width, held.height, fill);
+            frame->Attach(picture.get());
+            picture.reset();  // only the frame's reference is left: its exact allocation
+
+            int32_t width = 0, height = 0;
+            frame->GetSize(&width, &height);
+            EXPECT_EQ(width, held.width);
+            EXPECT_EQ(height, held.height);
+            EXPECT_EQ(frame->GetPixelFormat(), held.engineFormat);
+            const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(held.format);
+            ASSERT_EQ(frame->GetPlaneCount(), 3);
+            for (int p = 0; p < 3; ++p) {
+                const PlaneGeometry g = PlaneOf(frame.get(), p);
+                ASSERT_NE(g.data, nullptr);
+                const int shiftW = p ? desc->log2_chroma_w : 0;
+                const int shiftH = p ? desc->log2_chroma_h : 0;
+                EXPECT_EQ(g.rowBytes, AV_CEIL_RSHIFT(held.width, shiftW)) << "plane " << p;
+                EXPECT_EQ(g.rows, AV_CEIL_RSHIFT(held.height, shiftH)) << "plane " << p;
+                EXPECT_GE(g.lineSize, g.rowBytes);
+                size_t wrong = 0;
+                for (int y = 0; y < g.rows; ++y)
+                    for (int x = 0; x < g.rowBytes; ++x)
+                        wrong += g.data[static_cast<ptrdiff_t>(y) * g.lineSize + x] != fill + p;
+                EXPECT_EQ(wrong, 0u) << "plane " << p;
+            }
+            fill += 40;
+        }
+        // Without a picture the frame falls back on what it was made with.
+        Owned<CVideoFrame> empty(
+            new CVideoFrame(first.engineFormat, first.width, first.height, true));
+        int32_t width = 0, height = 0;
+        empty->GetSize(&width, &height);
+        EXPECT_EQ(width, first.width);
+        EXPECT_EQ(height, first.height);
+    }
+}
+
+// BGR32 and ABGR are one FFmpeg format: a picture of that format keeps the id the frame was
+// made with.
+TEST(VideoFrame, KeepsItsOwnIdForAPictureOfTheSameFfmpegFormat) {
+    FramePtr picture = MakePicture(AV_PIX_FMT_ABGR, 64, 36, 5);
+    Owned<CVideoFrame> frame(new CVideoFrame(PixelBGR32, 64, 36, true));
+    frame->Attach(picture.get());
+    EXPECT_EQ(frame->GetPixelFormat(), PixelBGR32);
+    const PlaneGeometry g = PlaneOf(frame.get(), 0);
+    EXPECT_EQ(g.rowBytes, 64 * 4);
+    EXPECT_EQ(g.rows, 36);
+    EXPECT_TRUE(frame->IsTopDown());
 }
 
 TEST(VideoFrame, CloneKeepsItsPictureWhenTheOriginalMovesOn) {
