@@ -1,12 +1,17 @@
 #include "convert/converter_task_thread.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <cinttypes>
+#include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "convert/output_file.h"
 #include "system/module_logger.h"
 #include "vantrel/owned.h"
 
@@ -14,8 +19,31 @@ namespace MediaBased {
 namespace {
 
 constexpr int64_t kProgressInterval = 40;  // frames between progress updates
-// A source that keeps failing without reaching its end is given up as ended.
+// A source that keeps failing without reaching its end is broken, not finished.
 constexpr int kMaxConsecutiveFailedReads = 1000;
+constexpr int64_t kTicksPerSecond = 10000000;  // frame times are in 100 ns units
+constexpr int64_t kTicksPerMs = 10000;
+
+// Slots the exporter writes frames for: the others (subtitles, data, slots without an output
+// stream) never take a frame, so their silence says nothing about the source.
+std::vector<bool> SlotsThatNeedFrames(IMediaInfo* target, int32_t slots) {
+    std::vector<bool> needed(static_cast<size_t>(slots), false);
+    const int32_t streams = target ? target->GetStreamCount() : 0;
+    for (int32_t i = 0; i < slots && i < streams; ++i) {
+        const StreamRecord* record = target->GetStreamRecord(i);
+        needed[i] = record && (record->kind == StreamKindVideo || record->kind == StreamKindAudio);
+    }
+    return needed;
+}
+
+// H:MM:SS.s, rounded to the tenth.
+std::string ClockText(int64_t ticks) {
+    const int64_t tenths = (std::max<int64_t>(ticks, 0) + kTicksPerSecond / 20) / (kTicksPerSecond / 10);
+    char text[48];
+    std::snprintf(text, sizeof text, "%" PRId64 ":%02" PRId64 ":%02" PRId64 ".%" PRId64, tenths / 36000,
+                  tenths / 600 % 60, tenths / 10 % 60, tenths % 10);
+    return text;
+}
 
 }  // namespace
 
@@ -26,17 +54,18 @@ void ConverterTaskThread::Run() {
     } catch (...) {
         finished = false;
     }
-    // A failed task must not leave something that looks like a finished output.
-    if (!finished && createdOutput_)
-        ::unlink(config_->GetTargetPath());
-    task_->state.store(finished ? TaskFinished : TaskFailed, std::memory_order_relaxed);
     task_->progress.store(100.0, std::memory_order_relaxed);
+    // Release: a client that reads Finished with acquire then reads the final target path.
+    task_->state.store(finished ? TaskFinished : TaskFailed, std::memory_order_release);
 }
 
 bool ConverterTaskThread::Convert() {
+    const std::string sourcePath = config_->GetSourcePath();
     Owned<IMediaImporter> importer(manager_->CreateImporter(""));
-    if (!importer || !importer->Open(config_->GetSourcePath()))
+    if (!importer || !importer->Open(sourcePath.c_str())) {
+        SystemBased::ReportMessage(("source error: cannot open " + sourcePath).c_str(), "66");
         return false;
+    }
 
     std::vector<StreamSelection> selections;
     const int32_t count = config_->GetStreamSelectionCount();
@@ -44,27 +73,42 @@ bool ConverterTaskThread::Convert() {
         selections.push_back(*config_->GetStreamSelection(static_cast<uint32_t>(i)));
     // The source reads the importer's container, so it must end first: declared after it.
     Owned<IMediaSource> source(importer->CreateSource(0, selections.data(), count));
-    if (!source)
+    if (!source) {
+        SystemBased::ReportMessage(("source error: cannot decode " + sourcePath).c_str(), "66");
         return false;
+    }
 
+    // Declared before the exporter, which must have closed the file before it is removed.
+    OutputFile output(config_->GetTargetPath());
     Owned<IMediaExporter> exporter(manager_->CreateExporter(nullptr));
-    if (!exporter || !ClaimOutput() || !exporter->SetTargetInfo(config_->GetTargetInfo()) ||
-        !exporter->Open(config_->GetTargetPath())) {
+    if (!exporter || !OpenOutput(*exporter, output)) {
         SystemBased::ReportMessage("output file error", "63");
         return false;
     }
 
-    const int64_t total = static_cast<int64_t>(static_cast<uint32_t>(source->GetDuration())) * 10000;
-    int64_t lastStart = -1;  // start of the most recent frame; none read yet
+    const int32_t durationMs = source->GetDuration();
+    const int64_t total = static_cast<int64_t>(static_cast<uint32_t>(durationMs)) * kTicksPerMs;
+    std::vector<bool> waitingForFrame = SlotsThatNeedFrames(config_->GetTargetInfo(), count);
+    int64_t lastStart = -1;    // start of the most recent frame; none read yet
+    int64_t furthestEnd = -1;  // the latest frame end of any stream
     int64_t iterations = 0;
     int failedReads = 0;
-    while (!source->IsEndOfStream() && !stopRequested_.load(std::memory_order_relaxed)) {
+    bool stopped = false;
+    while (!source->IsEndOfStream()) {
+        if (stopRequested_.load(std::memory_order_relaxed)) {
+            stopped = true;
+            break;
+        }
         IMediaFrame* frame = nullptr;
         int32_t slot = -1;
         if (source->ReadFrame(&frame, &slot, nullptr) && frame != nullptr) {
-            exporter->WriteFrame(frame, static_cast<uint32_t>(slot));
-            frame->GetTimes(&lastStart, nullptr);
-            lastStart = std::max<int64_t>(lastStart, 0);
+            if (exporter->WriteFrame(frame, static_cast<uint32_t>(slot)) && slot >= 0 &&
+                slot < count)
+                waitingForFrame[slot] = false;
+            int64_t start = 0, end = 0;
+            frame->GetTimes(&start, &end);
+            lastStart = std::max<int64_t>(start, 0);
+            furthestEnd = std::max({furthestEnd, start, end});
             failedReads = 0;
         } else if (++failedReads >= kMaxConsecutiveFailedReads) {
             break;
@@ -76,21 +120,49 @@ bool ConverterTaskThread::Convert() {
     source.reset();
     importer.reset();
     exporter.reset();
-    return closed;
+    // A stopped task leaves nothing; one that never wrote a frame for a stream it was asked
+    // for, or whose source kept failing, made a file that only looks like an output.
+    if (stopped || !closed)
+        return false;
+    if (failedReads >= kMaxConsecutiveFailedReads) {
+        SystemBased::ReportMessage(("source error: reading failed in " + sourcePath).c_str(), "68");
+        return false;
+    }
+    if (std::find(waitingForFrame.begin(), waitingForFrame.end(), true) != waitingForFrame.end()) {
+        SystemBased::ReportMessage(("source error: nothing to convert in " + sourcePath).c_str(), "67");
+        return false;
+    }
+    if (!output.Commit()) {
+        SystemBased::ReportMessage("output file error", "63");
+        return false;
+    }
+    if (output.FinalPath() != config_->GetTargetPath()) {
+        // Before the state says Finished, so the client finds the name the file really has.
+        config_->SetTargetPath(output.FinalPath().c_str());
+        SystemBased::ReportMessage(("output renamed: " + output.FinalPath()).c_str(), "64");
+    }
+    ReportEarlyEnd(furthestEnd, durationMs, output.FinalPath());
+    return true;
 }
 
-bool ConverterTaskThread::ClaimOutput() {
-    // Creating the file exclusively leaves a file that was already there untouched, and tells
-    // a failure which file is this task's own to remove.
+bool ConverterTaskThread::OpenOutput(IMediaExporter& exporter, OutputFile& output) {
     const char* path = config_->GetTargetPath();
-    if (path == nullptr || *path == '\0')
+    IMediaInfo* target = config_->GetTargetInfo();
+    if (path == nullptr || *path == '\0' || target == nullptr || !output.Claim())
         return false;
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    createdOutput_ = true;
-    return true;
+    // Without a muxer name the exporter would guess one from the file name it is given, which
+    // is the temporary one: guess from the final name instead.
+    Owned<IMediaInfo> named;
+    if (*target->GetFormatName() == '\0') {
+        if (const AVOutputFormat* guessed = av_guess_format(nullptr, output.FinalPath().c_str(), nullptr)) {
+            named.reset(target->Clone());
+            if (!named)
+                return false;
+            named->SetFormatName(guessed->name);
+            target = named.get();
+        }
+    }
+    return exporter.SetTargetInfo(target) && exporter.Open(output.TemporaryPath().c_str());
 }
 
 void ConverterTaskThread::PublishProgress(int64_t start, int64_t total) {
@@ -99,6 +171,21 @@ void ConverterTaskThread::PublishProgress(int64_t start, int64_t total) {
         return;
     const double percent = static_cast<double>(start) * 100.0 / static_cast<double>(total);
     task_->progress.store(std::clamp(percent, 0.0, 100.0), std::memory_order_relaxed);
+}
+
+void ConverterTaskThread::ReportEarlyEnd(int64_t furthestEnd, int32_t durationMs,
+                                         const std::string& path) {
+    if (durationMs <= 0 || furthestEnd < 0)
+        return;
+    // The longest stream decides, so audio and video ending a few frames apart never count;
+    // a second, or 5 % of a long file, covers containers that round or pad their duration.
+    const int64_t duration = int64_t{durationMs} * kTicksPerMs;
+    const int64_t allowance = std::max(kTicksPerSecond, duration / 20);
+    if (duration - furthestEnd <= allowance)
+        return;
+    const std::string message =
+        "source ended early at " + ClockText(furthestEnd) + " of " + ClockText(duration) + ": " + path;
+    SystemBased::ReportMessage(message.c_str(), "65");
 }
 
 }  // namespace MediaBased

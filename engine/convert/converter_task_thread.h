@@ -2,11 +2,15 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <string>
 
 #include "system/base_thread.h"
 #include "vantrel/interfaces.h"
 
 namespace MediaBased {
+
+class OutputFile;
 
 class ConverterTaskThread final : public SystemBased::CBaseThread {
 public:
@@ -16,21 +20,22 @@ public:
 
     void Run() override;
 
-    // Asks the worker to leave its frame loop; the output is still closed properly.
+    // Asks the worker to leave its frame loop; its output is closed and removed.
     void RequestStop() { stopRequested_.store(true, std::memory_order_relaxed); }
 
 private:
-    // Returns true when the task ran to its end or was stopped, false when it failed.
+    // True only when the whole output was written and has its final name.
     bool Convert();
-    // Creates the target file, failing when something already exists at that path.
-    bool ClaimOutput();
+    // Claims the output's name and opens the exporter on its temporary file.
+    bool OpenOutput(IMediaExporter& exporter, OutputFile& output);
     void PublishProgress(int64_t start, int64_t total);
+    // Tells the log when the source's frames stopped well short of its stated duration.
+    static void ReportEarlyEnd(int64_t furthestEnd, int32_t durationMs, const std::string& path);
 
     ConvertTask* task_;
     IMediaTaskConfig* config_;
     IMediaManager* manager_;
     std::atomic<bool> stopRequested_{false};
-    bool createdOutput_ = false;  // only the worker thread touches it
 };
 
 }  // namespace MediaBased

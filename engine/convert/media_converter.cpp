@@ -1,8 +1,12 @@
 #include "convert/media_converter.h"
 
 #include <memory>
+#include <new>
+#include <string>
 
 #include "convert/converter_task_thread.h"
+#include "system/module_logger.h"
+#include "vantrel/owned.h"
 
 namespace MediaBased {
 namespace {
@@ -11,6 +15,10 @@ constexpr uint32_t kSchedulerPassMs = 100;
 
 bool IsActive(int32_t state) {
     return state == TaskRunning || state == TaskHeld;
+}
+
+bool HasEnded(int32_t state) {
+    return state == TaskFailed || state == TaskFinished;
 }
 
 }  // namespace
@@ -31,17 +39,14 @@ int32_t CMediaConverter::AddTask(IMediaTaskConfig* config) {
     if (config == nullptr)
         return -1;
     try {
-        IMediaTaskConfig* copy = config->Clone();
+        Owned<IMediaTaskConfig> copy(config->Clone());
         if (copy == nullptr)
             return -1;
-        auto task = std::unique_ptr<ConvertTask>(new ConvertTask{0.0, TaskWaiting, copy, nullptr});
+        auto task = std::unique_ptr<ConvertTask>(new ConvertTask{0.0, TaskWaiting, nullptr, nullptr});
         std::lock_guard<std::mutex> lock(tasksLock_);
-        try {
-            tasks_.push_back(task.get());
-        } catch (...) {
-            copy->Release();
-            throw;
-        }
+        tasks_.push_back(task.get());
+        // The record owns the clone from here on; DestroyTaskLocked ends it.
+        task->config = copy.release();
         task.release();
         return static_cast<int32_t>(tasks_.size());
     } catch (...) {
@@ -77,8 +82,7 @@ void CMediaConverter::DestroyTaskLocked(ConvertTask* task) {
         delete task->worker;
         task->worker = nullptr;
     }
-    if (task->config)
-        task->config->Release();
+    const Owned<IMediaTaskConfig> config(task->config);
     delete task;
 }
 
@@ -93,7 +97,8 @@ bool CMediaConverter::RemoveTask(uint32_t index) {
 
 bool CMediaConverter::Start() {
     if (!schedulerStarted_.load()) {
-        CBaseThread::Start();
+        if (!TryStart())
+            return false;
         schedulerStarted_.store(true);
     }
     paused_.store(false);
@@ -135,6 +140,7 @@ void CMediaConverter::Run() {
                 startRequested_.store(false);
             }
             SystemBased::SleepMilliseconds(kSchedulerPassMs);
+            JoinEndedWorkers();
         } else {
             SystemBased::SleepMilliseconds(kSchedulerPassMs);
             StartWaitingTasks();
@@ -151,8 +157,26 @@ void CMediaConverter::HoldRunningTasks() {
     }
 }
 
+void CMediaConverter::JoinEndedWorkers() {
+    std::lock_guard<std::mutex> lock(tasksLock_);
+    JoinEndedWorkersLocked();
+}
+
+void CMediaConverter::JoinEndedWorkersLocked() {
+    // A worker stores its task's final state as the last thing it does, so the join is short;
+    // joined now, a long batch does not keep one idle thread stack per ended task.
+    for (ConvertTask* task : tasks_) {
+        if (task->worker == nullptr || !HasEnded(task->state.load(std::memory_order_acquire)))
+            continue;
+        task->worker->Join();
+        delete task->worker;
+        task->worker = nullptr;
+    }
+}
+
 void CMediaConverter::StartWaitingTasks() {
     std::lock_guard<std::mutex> lock(tasksLock_);
+    JoinEndedWorkersLocked();
     int32_t active = 0;
     for (const ConvertTask* task : tasks_)
         active += IsActive(task->state.load(std::memory_order_relaxed));
@@ -162,9 +186,19 @@ void CMediaConverter::StartWaitingTasks() {
             break;
         if (task->state.load(std::memory_order_relaxed) != TaskWaiting)
             continue;
-        task->worker = new ConverterTaskThread(task, task->config, manager_);
+        task->worker = new (std::nothrow) ConverterTaskThread(task, task->config, manager_);
         task->state.store(TaskRunning);
-        task->worker->Start();
+        if (task->worker == nullptr || !task->worker->TryStart()) {
+            // Out of threads or memory: this task fails, the batch goes on.
+            SystemBased::ReportMessage(
+                (std::string("worker thread error: ") + task->config->GetTargetPath()).c_str(),
+                "69");
+            delete task->worker;
+            task->worker = nullptr;
+            task->progress.store(100.0, std::memory_order_relaxed);
+            task->state.store(TaskFailed, std::memory_order_release);
+            continue;
+        }
         --free;
     }
 }

@@ -25,6 +25,7 @@ public:
     ConvertTask* GetTask(uint32_t index) override;
     int32_t GetUnfinishedTaskCount() override;
     bool RemoveTask(uint32_t index) override;
+    // False when the scheduler's thread cannot be created.
     bool Start() override;
     bool Pause() override;
     bool Stop() override;
@@ -38,6 +39,8 @@ private:
     // Stops and joins the task's worker, then frees the task. Caller holds tasksLock_.
     void DestroyTaskLocked(ConvertTask* task);
     void HoldRunningTasks();
+    void JoinEndedWorkers();
+    void JoinEndedWorkersLocked();
     void StartWaitingTasks();
 
     IMediaManager* manager_;

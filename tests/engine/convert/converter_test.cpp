@@ -44,6 +44,10 @@ protected:
     std::string Output(int i, const char* extension = ".mkv") const {
         return (dir_ / ("out" + std::to_string(i) + extension)).string();
     }
+    // Where a running task writes Output(i) until it is whole.
+    std::string Temporary(int i, const char* extension = ".mkv") const {
+        return (dir_ / (".out" + std::to_string(i) + extension + ".vantrel.part")).string();
+    }
 
     Owned<IMediaManager> manager_;
     fs::path dir_;
@@ -187,22 +191,24 @@ TEST_F(ConverterTest, RemovingARunningTaskWaitsForItsWorker) {
     ConvertTask* second = converter->GetTask(1);
     converter->Start();
     const auto deadline = Clock::now() + std::chrono::seconds(60);
-    // Well into the file: packets written, so the closed file has something to hold.
+    // Well into the file: the task is writing its temporary file.
+    const std::string temporary = Temporary(0);
     std::error_code error;
-    while (!fs::exists(Output(0)) || fs::file_size(Output(0), error) < 64 * 1024) {
+    while (!fs::exists(temporary) || fs::file_size(temporary, error) < 64 * 1024) {
         ASSERT_LT(Clock::now(), deadline);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ASSERT_EQ(StateOf(converter.get(), 0), TaskRunning);
 
     EXPECT_TRUE(converter->RemoveTask(0));
-    // The worker has closed its output with a trailer before RemoveTask returned.
-    std::string errors;
-    EXPECT_TRUE(DecodesCleanly(Output(0), &errors)) << errors;
+    // The worker has closed and removed its output before RemoveTask returned.
+    EXPECT_FALSE(fs::exists(temporary));
+    EXPECT_FALSE(fs::exists(Output(0)));
     EXPECT_EQ(converter->GetTask(0), second);
     EXPECT_EQ(converter->GetTaskCount(), 1);
     WaitUntilDone(converter.get());
     EXPECT_EQ(second->state.load(), TaskFinished);
+    EXPECT_TRUE(DecodesCleanly(Output(1)));
 }
 
 TEST_F(ConverterTest, StartAfterStopStartsNothing) {
@@ -216,12 +222,15 @@ TEST_F(ConverterTest, StartAfterStopStartsNothing) {
     EXPECT_FALSE(fs::exists(Output(0)));
 }
 
-// Cancelling a batch at random moments: no hang, no leak, never a half-written output. AVI,
-// because FFmpeg's Matroska writer cannot close a file that never received a packet.
+// Cancelling a batch at random moments: no hang, no leak, never a half-written output (a
+// cancelled task leaves no file at all, a finished one its whole file). AVI, because FFmpeg's
+// Matroska writer cannot close a file that never received a packet.
 TEST_F(ConverterTest, StoppingMidRunRepeatedlyLeavesOnlyCompleteOutputs) {
     const std::string input = LongInput(dir_);
     std::mt19937 random(20261207);
     std::uniform_int_distribution<int> pause(0, 250);
+    int cancelledWhileWriting = 0;
+    std::vector<std::string> finished;
     for (int round = 0; round < 50; ++round) {
         SCOPED_TRACE(round);
         Owned<IMediaConverter> converter(manager_->CreateConverter());
@@ -231,17 +240,23 @@ TEST_F(ConverterTest, StoppingMidRunRepeatedlyLeavesOnlyCompleteOutputs) {
             Config(TestMedia("h264_aac.mkv"), Output(2 * round + 1, ".avi"), 320, 180, "avi").get());
         converter->Start();
         std::this_thread::sleep_for(std::chrono::milliseconds(pause(random)));
+        for (uint32_t i = 0; i < 2; ++i)
+            if (StateOf(converter.get(), i) == TaskFinished)
+                finished.push_back(Output(2 * round + static_cast<int>(i), ".avi"));
+        cancelledWhileWriting += fs::exists(Temporary(2 * round, ".avi"));
         if (round % 2 == 0)
             converter->Stop();
         converter.reset();  // Release alone also stops every worker
     }
-    int outputs = 0;
+    for (const std::string& path : finished)
+        EXPECT_TRUE(fs::exists(path)) << path << " finished and then went away";
     for (const auto& entry : fs::directory_iterator(dir_)) {
-        if (entry.path().filename().string().rfind("out", 0) != 0)
+        const std::string name = entry.path().filename().string();
+        EXPECT_NE(name.front(), '.') << "a temporary file stayed: " << name;
+        if (name.rfind("out", 0) != 0)
             continue;
-        ++outputs;
         const CommandResult probe = RunCommand("ffprobe -v error " + ShellQuote(entry.path().string()));
         EXPECT_EQ(probe.exitCode, 0) << entry.path() << ": " << probe.output;
     }
-    EXPECT_GT(outputs, 0) << "some rounds must have reached their exporter";
+    EXPECT_GT(cancelledWhileWriting, 0) << "some rounds must have been cancelled mid-write";
 }
