@@ -11,23 +11,10 @@ AppContext& AppContext::instance() {
     return context;
 }
 
-AppContext::AppContext() {
-    manager_ = CreateMediaManager();
-    sourceList_ = std::make_unique<SourceList>(manager_);
-    settings_ = std::make_unique<AppSettings>();
-}
-
-AppContext::~AppContext() {
-    // Records hold engine objects, so they go before the manager; the output setting is
-    // written back before the settings file closes.
-    sourceList_.reset();
-    if (manager_) {
-        manager_->Release();
-        manager_ = nullptr;
-    }
-    profileManager_.reset();
-    settings_.reset();
-}
+AppContext::AppContext()
+    : settings_(std::make_unique<AppSettings>()),
+      manager_(CreateMediaManager()),
+      sourceList_(std::make_unique<SourceList>(manager_.get())) {}
 
 bool AppContext::loadProfiles(const QString& folder) {
     profileManager_ = std::make_unique<ProfileManager>(settings_.get());

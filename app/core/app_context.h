@@ -9,14 +9,15 @@
 #include "profile_manager.h"
 #include "source_file.h"
 #include "vantrel/interfaces.h"
+#include "vantrel/owned.h"
 
 class AppContext {
 public:
     static AppContext& instance();
-    ~AppContext();
+    ~AppContext() = default;
 
     // Null when the engine could not be created.
-    MediaBased::IMediaManager* mediaManager() const { return manager_; }
+    MediaBased::IMediaManager* mediaManager() const { return manager_.get(); }
     SourceList& sourceList() { return *sourceList_; }
     ProfileManager* profileManager() const { return profileManager_.get(); }
     AppSettings* settings() const { return settings_.get(); }
@@ -31,8 +32,10 @@ public:
 private:
     AppContext();
 
-    std::unique_ptr<SourceList> sourceList_;
-    MediaBased::IMediaManager* manager_ = nullptr;
-    std::unique_ptr<ProfileManager> profileManager_;
+    // Members end in reverse order: the sources hold engine objects, so they go before the
+    // engine, and the output setting is written back before the settings file closes.
     std::unique_ptr<AppSettings> settings_;
+    std::unique_ptr<ProfileManager> profileManager_;
+    MediaBased::Owned<MediaBased::IMediaManager> manager_;
+    std::unique_ptr<SourceList> sourceList_;
 };

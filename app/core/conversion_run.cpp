@@ -10,7 +10,9 @@ using namespace MediaBased;
 bool ConversionRun::start(const SourceList& sources, const OutputSetting& setting,
                           const QString& outputFolder, int maxParallel) {
     stop();
-    if (manager_ == nullptr || (converter_ = manager_->CreateConverter()) == nullptr)
+    if (manager_ != nullptr)
+        converter_.reset(manager_->CreateConverter());
+    if (converter_ == nullptr)
         return false;
     // The engine refuses more than the processor count and then keeps its own default.
     converter_->SetMaxParallelTasks(maxParallel);
@@ -18,27 +20,21 @@ bool ConversionRun::start(const SourceList& sources, const OutputSetting& settin
     OutputNamer namer(outputFolder);
     for (int i = 0; i < sources.count(); ++i) {
         const SourceFile* source = sources.at(i);
-        IMediaTaskConfig* config = manager_->CreateTaskConfig();
-        IMediaInfo* target = manager_->CreateMediaInfo();
-        if (config == nullptr || target == nullptr) {
-            if (config)
-                config->Release();
-            if (target)
-                target->Release();
+        Owned<IMediaTaskConfig> config(manager_->CreateTaskConfig());
+        Owned<IMediaInfo> target(manager_->CreateMediaInfo());
+        if (config == nullptr || target == nullptr)
             continue;
-        }
-        const QString extension = fillTaskConfiguration(config, target, setting, *source);
-        config->SetTargetInfo(target);
-        target->Release();
+        const QString extension = fillTaskConfiguration(config.get(), target.get(), setting, *source);
+        config->SetTargetInfo(target.get());
         config->SetSourcePath(source->path().toUtf8().constData());
         const QString targetPath =
             QDir::toNativeSeparators(namer.makeTargetPath(source->baseName(), extension));
         config->SetTargetPath(targetPath.toUtf8().constData());
-        if (converter_->AddTask(config) > 0) {
+        // The converter keeps a clone of the configuration.
+        if (converter_->AddTask(config.get()) > 0) {
             targets_.append(targetPath);
             sourceIndexes_.push_back(i);
         }
-        config->Release();
     }
     converter_->Start();
     return true;
@@ -57,6 +53,12 @@ const ConvertTask* ConversionRun::task(int index) const {
 }
 
 QString ConversionRun::targetPath(int index) const {
+    // The engine moves an output to the next free name when another run took its name; it
+    // says so in the task's configuration before the task reads finished.
+    const ConvertTask* record = task(index);
+    if (record != nullptr && record->config != nullptr &&
+        record->state.load(std::memory_order_acquire) == TaskFinished)
+        return QString::fromUtf8(record->config->GetTargetPath());
     return targets_.value(index);
 }
 
@@ -65,18 +67,13 @@ int ConversionRun::sourceIndex(int index) const {
 }
 
 void ConversionRun::stop() {
-    if (converter_) {
+    if (converter_)
         converter_->Stop();
-        converter_->Release();
-        converter_ = nullptr;
-    }
+    converter_.reset();
     targets_.clear();
     sourceIndexes_.clear();
 }
 
 void ConversionRun::finish() {
-    if (converter_) {
-        converter_->Release();
-        converter_ = nullptr;
-    }
+    converter_.reset();
 }

@@ -8,6 +8,7 @@
 
 #include "output_setting.h"
 #include "vantrel/interfaces.h"
+#include "vantrel/owned.h"
 
 class SourceList;
 
@@ -28,7 +29,7 @@ public:
     int unfinishedCount() const;
     // The engine's status record of task i (progress and state), or null.
     const MediaBased::ConvertTask* task(int index) const;
-    // Output path of task i.
+    // Output path of task i: the name the file got once the task finished.
     QString targetPath(int index) const;
     // Source-list index of task i (tasks the engine refused are skipped).
     int sourceIndex(int index) const;
@@ -40,7 +41,7 @@ public:
 
 private:
     MediaBased::IMediaManager* manager_;
-    MediaBased::IMediaConverter* converter_ = nullptr;
+    MediaBased::Owned<MediaBased::IMediaConverter> converter_;
     QStringList targets_;
     std::vector<int> sourceIndexes_;
 };

@@ -30,35 +30,19 @@ SourceFile::SourceFile(IMediaManager* manager)
     thumbnail_.fill(0);
 }
 
-SourceFile::~SourceFile() {
-    releaseAll();
-}
-
-void SourceFile::releaseAll() {
-    if (importer_) {
-        importer_->Release();
-        importer_ = nullptr;
-    }
-    if (mediaInfo_) {
-        mediaInfo_->Release();
-        mediaInfo_ = nullptr;
-    }
-    videoRecord_ = nullptr;
-}
-
 bool SourceFile::probe(const QString& path) {
     const QFileInfo file(path);
     if (!file.exists() || manager_ == nullptr)
         return false;
     sizeText_ = formatSize(file.size());
 
-    importer_ = manager_->OpenImporter(path.toUtf8().constData());
-    IMediaInfo* probed = importer_ ? importer_->GetMediaInfo(0) : nullptr;
-    mediaInfo_ = probed ? probed->Clone() : nullptr;
-    if (mediaInfo_ == nullptr) {
-        releaseAll();
+    // The importer is needed only while probing and drawing the thumbnail.
+    Owned<IMediaImporter> importer(manager_->OpenImporter(path.toUtf8().constData()));
+    IMediaInfo* probed = importer ? importer->GetMediaInfo(0) : nullptr;
+    mediaInfo_.reset(probed ? probed->Clone() : nullptr);
+    videoRecord_ = nullptr;
+    if (mediaInfo_ == nullptr)
         return false;
-    }
 
     audioStream_ = -1;
     videoStream_ = -1;
@@ -77,16 +61,14 @@ bool SourceFile::probe(const QString& path) {
 
     thumbnail_.fill(0);
     if (videoStream_ != -1)
-        takeThumbnail(importer_);
-    importer_->Release();
-    importer_ = nullptr;
+        takeThumbnail(*importer);
     path_ = path;
     return true;
 }
 
-void SourceFile::takeThumbnail(IMediaImporter* importer) {
+void SourceFile::takeThumbnail(IMediaImporter& importer) {
     const StreamSelection selection{videoStream_, 0};
-    Owned<IMediaSource> source(importer->CreateSource(0, &selection, 1));
+    Owned<IMediaSource> source(importer.CreateSource(0, &selection, 1));
     if (!source)
         return;
     source->Seek(static_cast<int32_t>(static_cast<uint32_t>(source->GetDuration()) / 5));

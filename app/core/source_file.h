@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "vantrel/interfaces.h"
+#include "vantrel/owned.h"
 
 // "512.00 bytes", "1.00 KB", "162.30 MB": 1024-based units, two decimals.
 QString formatSize(qint64 bytes);
@@ -17,13 +18,13 @@ public:
     static constexpr int kThumbnailHeight = 90;
 
     explicit SourceFile(MediaBased::IMediaManager* manager);
-    ~SourceFile();
+    ~SourceFile() = default;
     SourceFile(const SourceFile&) = delete;
     SourceFile& operator=(const SourceFile&) = delete;
 
     bool probe(const QString& path);
 
-    MediaBased::IMediaInfo* mediaInfo() const { return mediaInfo_; }
+    MediaBased::IMediaInfo* mediaInfo() const { return mediaInfo_.get(); }
     const MediaBased::StreamRecord* videoRecord() const { return videoRecord_; }
     int audioStream() const { return audioStream_; }
     int videoStream() const { return videoStream_; }
@@ -39,11 +40,9 @@ public:
     QString resolutionText() const;
 
 private:
-    void takeThumbnail(MediaBased::IMediaImporter* importer);
-    void releaseAll();
+    void takeThumbnail(MediaBased::IMediaImporter& importer);
 
-    MediaBased::IMediaImporter* importer_ = nullptr;
-    MediaBased::IMediaInfo* mediaInfo_ = nullptr;
+    MediaBased::Owned<MediaBased::IMediaInfo> mediaInfo_;  // our own clone of the probe
     const MediaBased::StreamRecord* videoRecord_ = nullptr;
     MediaBased::IMediaManager* manager_;
     int audioStream_ = -1;

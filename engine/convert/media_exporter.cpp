@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
+#include <string>
 
 #include "convert/export_audio_stream.h"
 #include "convert/export_container_traits.h"
@@ -11,24 +12,32 @@
 #include "convert/export_packet_writer.h"
 #include "convert/export_subtitle_stream.h"
 #include "convert/export_video_stream.h"
+#include "filters/channel_layouts.h"
 #include "object/media_formats.h"
 #include "system/module_logger.h"
 
 namespace MediaBased {
 namespace {
 
-// Failures that the exporter reports only through its result.
-struct SilentFailure : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
+// Logs why the file cannot be written, in words the program can show, and ends Open.
+[[noreturn]] void Fail(const std::string& message, const char* location) {
+    SystemBased::ReportError(message.c_str(), location);
+}
+
+std::string ErrorText(int error) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(error, text, sizeof text);
+    return text;
+}
+
+std::string Kilobits(int64_t bits) {
+    return std::to_string((bits + 500) / 1000) + " kbit/s";
+}
 
 bool IsMatroska(const AVOutputFormat& format) {
     return std::strcmp(format.name, "matroska") == 0 || std::strcmp(format.name, "webm") == 0;
 }
 
-int64_t LayoutMask(const AVChannelLayout& layout) {
-    return layout.order == AV_CHANNEL_ORDER_NATIVE ? static_cast<int64_t>(layout.u.mask) : 0;
-}
 
 }  // namespace
 
@@ -73,7 +82,7 @@ void CMediaExporter::OpenOutput(const char* pathUtf8) {
     if (avformat_alloc_output_context2(&created, nullptr, *formatName ? formatName : nullptr,
                                        outputPath_.c_str()) < 0 ||
         created == nullptr)
-        throw SilentFailure("no muxer");
+        Fail(std::string("output format error: no muxer named ") + formatName, "60");
     output_.reset(created);
     packet_.reset(av_packet_alloc());
     picture_.reset(av_frame_alloc());
@@ -98,8 +107,8 @@ void CMediaExporter::OpenOutput(const char* pathUtf8) {
     // times non-negative would start the output later than its source.
     if (IsMatroska(*output_->oformat))
         output_->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
-    if (avformat_write_header(output_.get(), nullptr) < 0)
-        throw SilentFailure("header");
+    if (const int written = avformat_write_header(output_.get(), nullptr); written < 0)
+        Fail("output header error: " + ErrorText(written), "62");
     headerWritten_ = true;
 }
 
@@ -155,17 +164,20 @@ void CMediaExporter::OpenVideoEncoder(ExportOutputStream& entry, const StreamRec
         flags |= ImageFitAndPad;
         context.sample_aspect_ratio = entry.stream->sample_aspect_ratio = AVRational{1, 1};
     }
-    if (avcodec_open2(&context, entry.encoder, nullptr) < 0)
-        throw SilentFailure("video encoder");
+    if (const int opened = avcodec_open2(&context, entry.encoder, nullptr); opened < 0)
+        Fail(std::string("video encoder error: ") + entry.encoder->name + " refused " +
+                 std::to_string(context.width) + "x" + std::to_string(context.height) + " at " +
+                 Kilobits(context.bit_rate) + " (" + ErrorText(opened) + ")",
+             "370");
     entry.encoderOpen = true;
     entry.clock.Configure(av_q2d(av_inv_q(context.time_base)), !StoresStreamStart(*output_->oformat));
     const int32_t pixelFormat = FindPixelFormatByFfmpeg(context.pix_fmt).id;
     if (pixelFormat == PixelFormatUnknown || manager_ == nullptr)
-        throw SilentFailure("no picture conversion");
+        Fail("video conversion error: no way to the encoder's pictures", "375");
     entry.imageConverter.reset(
         manager_->CreateImageConverter(pixelFormat, context.width, context.height, flags));
     if (entry.imageConverter == nullptr)
-        throw SilentFailure("no picture conversion");
+        Fail("video conversion error: no way to the encoder's pictures", "375");
     if (flags & ImageFitAndPad) {
         char text[32];
         std::snprintf(text, sizeof text, "%.9g", displayAspect);
@@ -175,17 +187,21 @@ void CMediaExporter::OpenVideoEncoder(ExportOutputStream& entry, const StreamRec
 
 void CMediaExporter::OpenAudioEncoder(ExportOutputStream& entry) {
     AVCodecContext& context = *entry.context;
-    if (avcodec_open2(&context, entry.encoder, nullptr) < 0)
-        throw SilentFailure("audio encoder");
+    if (const int opened = avcodec_open2(&context, entry.encoder, nullptr); opened < 0)
+        Fail(std::string("audio encoder error: ") + entry.encoder->name + " refused " +
+                 Kilobits(context.bit_rate) + ", " + std::to_string(context.sample_rate) +
+                 " Hz, " + std::to_string(context.ch_layout.nb_channels) + " channels (" +
+                 ErrorText(opened) + ")",
+             "290");
     entry.encoderOpen = true;
     const int32_t sampleFormat = SampleFormatFromFfmpeg(context.sample_fmt);
     if (sampleFormat == SampleFormatUnknown || manager_ == nullptr)
-        throw SilentFailure("no sound conversion");
+        Fail("audio conversion error: no way to the encoder's sound", "295");
     entry.resampler.reset(manager_->CreateAudioResampler(
         sampleFormat, context.ch_layout.nb_channels, context.sample_rate,
-        LayoutMask(context.ch_layout), 0));
+        NativeLayoutMask(context.ch_layout), 0));
     if (entry.resampler == nullptr)
-        throw SilentFailure("no sound conversion");
+        Fail("audio conversion error: no way to the encoder's sound", "295");
     const bool fixedFrames =
         !(entry.encoder->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) && context.frame_size > 0;
     if (fixedFrames)

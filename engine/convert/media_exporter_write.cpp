@@ -42,10 +42,10 @@ bool CMediaExporter::WriteFrame(IMediaFrame* frame, uint32_t streamIndex) {
             auto* sound = dynamic_cast<IAudioFrame*>(frame);
             return sound != nullptr && WriteAudio(entry, *sound);
         }
-        // Kinds 2 and 3 are subtitle and data frames, which nothing is written for.
-        if (kind == 2 && entry.kind == StreamKindSubtitle)
+        // Nothing is written for subtitle and data frames.
+        if (kind == FrameKindSubtitle && entry.kind == StreamKindSubtitle)
             return false;
-        if (kind == 3)
+        if (kind == FrameKindData)
             return entry.encode;
         return true;
     } catch (...) {

@@ -1,13 +1,9 @@
 #include "convert/media_task_config.h"
 
 #include <memory>
+#include <utility>
 
 namespace MediaBased {
-
-CMediaTaskConfig::~CMediaTaskConfig() {
-    if (targetInfo_)
-        targetInfo_->Release();
-}
 
 void CMediaTaskConfig::Release() {
     delete this;
@@ -48,13 +44,11 @@ void CMediaTaskConfig::AddStreamSelection(const StreamSelection* selection) {
 IMediaInfo* CMediaTaskConfig::SetTargetInfo(IMediaInfo* info) {
     if (info == nullptr)
         return nullptr;
-    IMediaInfo* copy = info->Clone();
+    Owned<IMediaInfo> copy(info->Clone());
     if (copy == nullptr)
         return nullptr;
-    if (targetInfo_)
-        targetInfo_->Release();
-    targetInfo_ = copy;
-    return targetInfo_;
+    targetInfo_ = std::move(copy);
+    return targetInfo_.get();
 }
 
 IMediaTaskConfig* CMediaTaskConfig::Clone() {
@@ -64,7 +58,7 @@ IMediaTaskConfig* CMediaTaskConfig::Clone() {
         copy->targetPath_ = targetPath_;
         copy->selections_ = selections_;
         if (targetInfo_) {
-            copy->targetInfo_ = targetInfo_->Clone();
+            copy->targetInfo_.reset(targetInfo_->Clone());
             if (copy->targetInfo_ == nullptr)
                 return nullptr;
         }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "vantrel/interfaces.h"
+#include "vantrel/owned.h"
 
 namespace MediaBased {
 
@@ -14,7 +15,7 @@ public:
     CMediaTaskConfig() = default;
     CMediaTaskConfig(const CMediaTaskConfig&) = delete;
     CMediaTaskConfig& operator=(const CMediaTaskConfig&) = delete;
-    ~CMediaTaskConfig();
+    ~CMediaTaskConfig() = default;
 
     void* ReservedQuery(void*) override { return nullptr; }
     intptr_t NamedParameter(const char*, const char*) override { return 0; }
@@ -30,14 +31,14 @@ public:
     void SetTargetPath(const char* path) override;
     // Null when info is null or cannot be copied; the held description is then kept.
     IMediaInfo* SetTargetInfo(IMediaInfo* info) override;
-    IMediaInfo* GetTargetInfo() override { return targetInfo_; }
+    IMediaInfo* GetTargetInfo() override { return targetInfo_.get(); }
     // A configuration without a description clones into one without a description.
     IMediaTaskConfig* Clone() override;
 
 private:
     std::string sourcePath_;
     std::string targetPath_;
-    IMediaInfo* targetInfo_ = nullptr;  // our own clone
+    Owned<IMediaInfo> targetInfo_;  // our own clone
     std::vector<StreamSelection> selections_;
 };
 

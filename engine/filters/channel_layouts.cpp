@@ -4,6 +4,10 @@
 
 namespace MediaBased {
 
+int64_t NativeLayoutMask(const AVChannelLayout& layout) {
+    return layout.order == AV_CHANNEL_ORDER_NATIVE ? static_cast<int64_t>(layout.u.mask) : 0;
+}
+
 uint64_t DefaultChannelLayoutMask(int channels) {
     switch (channels) {
         case 1: return 0x4;             // mono

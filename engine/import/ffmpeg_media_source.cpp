@@ -8,6 +8,7 @@
 
 #include "import/frame_timing.h"
 #include "system/module_logger.h"
+#include "vantrel/owned.h"
 
 namespace MediaBased {
 namespace {
@@ -45,14 +46,11 @@ std::string HasAvText(const AVFormatContext& container, const StreamSelection* s
 
 CFFMediaSource* CFFMediaSource::Create(AVFormatContext* container,
                                        const StreamSelection* selections, int32_t count) {
-    CFFMediaSource* source = nullptr;
     try {
-        source = new CFFMediaSource(container, selections, count);
-        source->Start();
-        return source;
+        Owned<CFFMediaSource> source(new CFFMediaSource(container, selections, count));
+        // Without its reader the source would wait for packets forever.
+        return source->TryStart() ? source.release() : nullptr;
     } catch (...) {
-        if (source)
-            source->Release();
         return nullptr;
     }
 }

@@ -3,21 +3,9 @@
 #include <new>
 #include <vector>
 
-#include "import/ffmpeg_importer.h"
 #include "system/module_logger.h"
 
 namespace MediaBased {
-namespace {
-
-// The container stream behind a media-info position; the importer knows where they differ.
-int32_t ContainerIndex(IMediaImporter* importer, int position) {
-    if (auto* ffmpegImporter = dynamic_cast<CFFMediaImporter*>(importer))
-        return ffmpegImporter->ContainerStreamIndex(position);
-    return position;
-}
-
-}  // namespace
-
 IMediaSourceEx* CMediaSourceEx::Create(IMediaManager* manager, const char* pathUtf8) {
     CMediaSourceEx* wrapper = new (std::nothrow) CMediaSourceEx(manager);
     if (wrapper == nullptr)
@@ -31,21 +19,14 @@ IMediaSourceEx* CMediaSourceEx::Create(IMediaManager* manager, const char* pathU
     }
 }
 
-CMediaSourceEx::~CMediaSourceEx() {
-    // The source reads the importer's container: it goes first.
-    if (source_)
-        source_->Release();
-    if (importer_)
-        importer_->Release();
-}
-
 void CMediaSourceEx::Release() {
     delete this;
 }
 
 void CMediaSourceEx::Open(const char* pathUtf8) {
-    importer_ = manager_ ? manager_->OpenImporter(pathUtf8) : nullptr;
-    if (importer_ == nullptr)
+    if (manager_ != nullptr)
+        importer_.reset(new (std::nothrow) CFFMediaImporter(manager_));
+    if (importer_ == nullptr || !importer_->Open(pathUtf8))
         SystemBased::ReportError("can not open file.", "50");
 
     IMediaInfo* info = importer_->GetMediaInfo(0);
@@ -64,10 +45,13 @@ void CMediaSourceEx::Open(const char* pathUtf8) {
     // Slot 0 is the video stream when there is one, then the audio stream.
     std::vector<StreamSelection> selections;
     if (video >= 0)
-        selections.push_back(StreamSelection{ContainerIndex(importer_, video), 0});
+        selections.push_back(StreamSelection{importer_->ContainerStreamIndex(video), 0});
     if (audio >= 0)
-        selections.push_back(StreamSelection{ContainerIndex(importer_, audio), 0});
-    source_ = importer_->CreateSource(0, selections.data(), static_cast<int32_t>(selections.size()));
+        selections.push_back(StreamSelection{importer_->ContainerStreamIndex(audio), 0});
+    // The media-info positions skip streams the importer hides; the source wants container
+    // indices.
+    source_.reset(
+        importer_->CreateSource(0, selections.data(), static_cast<int32_t>(selections.size())));
     if (source_ == nullptr)
         SystemBased::ReportError("create source error.", "89");
 }

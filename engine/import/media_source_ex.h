@@ -2,7 +2,9 @@
 // the first audio stream, released together.
 #pragma once
 
+#include "import/ffmpeg_importer.h"
 #include "vantrel/interfaces.h"
+#include "vantrel/owned.h"
 
 namespace MediaBased {
 
@@ -28,13 +30,14 @@ public:
 
 private:
     explicit CMediaSourceEx(IMediaManager* manager) : manager_(manager) {}
-    ~CMediaSourceEx();
+    ~CMediaSourceEx() = default;
 
     void Open(const char* pathUtf8);
 
     IMediaManager* const manager_;
-    IMediaImporter* importer_ = nullptr;
-    IMediaSource* source_ = nullptr;
+    // The source reads the importer's container, so it is declared after it and ends first.
+    Owned<CFFMediaImporter> importer_;
+    Owned<IMediaSource> source_;
 };
 
 }  // namespace MediaBased

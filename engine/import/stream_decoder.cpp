@@ -2,16 +2,13 @@
 
 #include <new>
 
+#include "filters/channel_layouts.h"
 #include "import/frame_timing.h"
 #include "object/media_formats.h"
 #include "system/module_logger.h"
 
 namespace MediaBased {
 namespace {
-
-int64_t LayoutMask(const AVChannelLayout& layout) {
-    return layout.order == AV_CHANNEL_ORDER_NATIVE ? static_cast<int64_t>(layout.u.mask) : 0;
-}
 
 // Codecs without a field flag of their own (huffyuv, utvideo, ...) decode interlaced pictures
 // as progressive ones; the container's field order is then all that says otherwise. Files
@@ -125,11 +122,11 @@ IMediaFrame* StreamDecoder::TakeAudio(const AVFrame& decoded) {
         int64_t end = 0;
         audio_->GetTimes(&start, &end);
         audio_ = std::make_unique<CAudioFrame>(sampleFormat, true, decoded.sample_rate, channels,
-                                               LayoutMask(decoded.ch_layout));
+                                               NativeLayoutMask(decoded.ch_layout));
         audio_->SetTimes(start, end);
     } else if (!audio_) {
         audio_ = std::make_unique<CAudioFrame>(sampleFormat, true, decoded.sample_rate, channels,
-                                               LayoutMask(decoded.ch_layout));
+                                               NativeLayoutMask(decoded.ch_layout));
         audio_->SetTimes(0, 0);
     }
     audio_->Attach(&decoded);

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <limits>
 
+#include "filters/channel_layouts.h"
+
 namespace MediaBased {
 namespace {
 
@@ -57,9 +59,7 @@ void DescribeAudio(const AVStream& stream, StreamRecord& record) {
     record.kind = StreamKindAudio;
     record.sampleRate = codec.sample_rate;
     record.channels = codec.ch_layout.nb_channels;
-    record.channelLayout = codec.ch_layout.order == AV_CHANNEL_ORDER_NATIVE
-                               ? static_cast<int64_t>(codec.ch_layout.u.mask)
-                               : 0;
+    record.channelLayout = NativeLayoutMask(codec.ch_layout);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "import/ffmpeg_importer.h"
 #include "import/media_source_ex.h"
 #include "object/media_info.h"
+#include "vantrel/owned.h"
 #include "vantrel/vantrel.h"
 
 namespace MediaBased {
@@ -18,8 +19,8 @@ void CMediaManager::Release() {
     delete this;
 }
 
-// The creating operations below return null while the engine has no implementation of the
-// object they make.
+// The creating operations below answer null when the object cannot be made (memory, or
+// arguments no object could work with); nothing they make is kept by the manager.
 
 IMediaSourceEx* CMediaManager::CreateMediaSource(const char* pathUtf8) {
     return CMediaSourceEx::Create(this, pathUtf8);
@@ -31,15 +32,12 @@ IMediaImporter* CMediaManager::CreateImporter(const char*) {
 }
 
 IMediaImporter* CMediaManager::OpenImporter(const char* pathUtf8) {
-    IMediaImporter* importer = CreateImporter("FFMediaImporter");
-    if (importer == nullptr)
-        return nullptr;
+    Owned<IMediaImporter> importer(CreateImporter("FFMediaImporter"));
     try {
-        if (importer->Open(pathUtf8))
-            return importer;
+        if (importer != nullptr && importer->Open(pathUtf8))
+            return importer.release();
     } catch (...) {
     }
-    importer->Release();
     return nullptr;
 }
 

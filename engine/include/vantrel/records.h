@@ -79,6 +79,8 @@ enum FrameKind : int32_t {
     FrameKindCompressed = -1,
     FrameKindVideo = 0,
     FrameKindAudio = 1,
+    FrameKindSubtitle = 2,  // no engine frame carries these two yet
+    FrameKindData = 3,
 };
 
 // Describes one probed input stream or, with its output fields, one stream to encode.
