@@ -4,7 +4,7 @@ set -euo pipefail
 build_dir="${1:-build}"
 program="$build_dir/bin/corvane"
 if [[ ! -x "$program" ]]; then
-  echo "Corvane's window is not part of this build yet ($program is missing)." >&2
+  echo "Corvane is not built ($program is missing): run make run or make build." >&2
   exit 1
 fi
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QThread>
 #include <csignal>
+#include <optional>
 #include <cstdio>
 #include <unistd.h>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "cli_options.h"
 #include "cli_progress.h"
 #include "conversion_run.h"
+#include "task_status.h"
 #include "vantrel/records.h"
 
 namespace {
@@ -52,11 +54,10 @@ void ListProfiles(const ProfileCatalogue& catalogue) {
 }
 
 QString StateName(int32_t state) {
-    switch (state) {
-        case MediaBased::TaskFinished: return QStringLiteral("finished");
-        case MediaBased::TaskFailed: return QStringLiteral("failed");
-        case MediaBased::TaskRunning:
-        case MediaBased::TaskHeld: return QStringLiteral("running");
+    switch (taskPhaseOf(state)) {
+        case TaskPhase::Finished: return QStringLiteral("finished");
+        case TaskPhase::Failed: return QStringLiteral("failed");
+        case TaskPhase::Running: return QStringLiteral("running");
         default: return QStringLiteral("waiting");
     }
 }
@@ -71,8 +72,11 @@ void UpdateResults(const ConversionRun& run, std::vector<FileResult*>& taskResul
         if (state == QLatin1String("running") && !result.clock.isValid())
             result.clock.start();
         if ((state == QLatin1String("finished") || state == QLatin1String("failed")) &&
-            result.state != state && result.clock.isValid())
-            result.seconds = result.clock.elapsed() / 1000.0;
+            result.state != state) {
+            if (result.clock.isValid())
+                result.seconds = result.clock.elapsed() / 1000.0;
+            result.target = run.targetPath(i);  // the name the output really got
+        }
         result.state = state;
         result.percent = static_cast<int>(task->progress.load());
     }
@@ -90,59 +94,25 @@ void PrintJson(const std::vector<FileResult>& results) {
     std::printf("%s\n", text.constData());
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("corvane-cli");
-
-    const CliParseResult parsed = parseCliOptions(QCoreApplication::arguments());
-    if (parsed.helpRequested) {
-        std::printf("%s", qPrintable(parsed.message));
-        return kAllFinished;
-    }
-    if (!parsed.options) {
-        PrintError(parsed.message);
-        return kUsageError;
-    }
-    const CliOptions& options = *parsed.options;
-
-    AppContext& context = AppContext::instance();
-    if (context.mediaManager() == nullptr) {
-        PrintError("the media engine could not be created");
-        return kCannotStart;
-    }
-    const QString profileFolder = AppContext::shippedProfileFolder();
-    if (!context.loadProfiles(profileFolder) || context.profileManager()->outputSetting() == nullptr) {
-        PrintError(QStringLiteral("the profile catalogue could not be loaded from %1").arg(profileFolder));
-        return kCannotStart;
-    }
-    ProfileManager& profiles = *context.profileManager();
-    if (options.listProfiles) {
-        ListProfiles(*profiles.catalogue());
-        return kAllFinished;
-    }
-
-    // A chosen profile applies to this run only; the program's own choice stays as it is.
+// The profile the run uses: the program's last choice unless --profile names another, which
+// applies to this run only. Null, after saying why, when the named profile does not exist.
+std::optional<OutputSetting> ChooseSetting(const CliOptions& options, ProfileManager& profiles) {
     OutputSetting setting = *profiles.outputSetting();
     if (options.profileId) {
         const ProfileEntry* entry = profiles.catalogue()->entryById(*options.profileId);
         if (entry == nullptr) {
             PrintError(QStringLiteral("there is no profile %1 (see --list-profiles)").arg(*options.profileId));
-            return kUsageError;
+            return std::nullopt;
         }
         applyProfileDefaults(*entry, setting);
     }
-    const QString folder = options.outputFolder.isEmpty() ? context.settings()->outputFileDir()
-                                                          : QDir(options.outputFolder).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        PrintError(QStringLiteral("cannot create the output folder %1").arg(folder));
-        return kSomeFailed;
-    }
+    return setting;
+}
 
+// Adds every readable file to the source list; the others are reported and kept as skipped.
+std::vector<FileResult> AddSources(const CliOptions& options, SourceList& sources,
+                                   std::vector<int>& resultOfSource) {
     std::vector<FileResult> results(static_cast<size_t>(options.files.size()));
-    std::vector<int> resultOfSource;  // source-list index -> result index
-    SourceList& sources = context.sourceList();
     for (int i = 0; i < options.files.size(); ++i) {
         results[static_cast<size_t>(i)].source = options.files.at(i);
         if (sources.add(options.files.at(i)) < 0) {
@@ -152,15 +122,20 @@ int main(int argc, char** argv) {
             resultOfSource.push_back(i);
         }
     }
+    return results;
+}
 
+// Converts the sources, showing progress, until every task ended or an interrupt came.
+// Returns false when the engine could not start the run.
+bool RunConversion(AppContext& context, const OutputSetting& setting, const QString& folder,
+                   int parallel, std::vector<FileResult>& results,
+                   const std::vector<int>& resultOfSource, bool& interrupted) {
+    SourceList& sources = context.sourceList();
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
     ConversionRun run(context.mediaManager());
-    const int parallel = options.parallel.value_or(context.settings()->maxTasksAtOnce());
-    if (sources.count() > 0 && !run.start(sources, setting, folder, parallel)) {
-        PrintError("the engine could not start the conversion");
-        return kCannotStart;
-    }
+    if (sources.count() > 0 && !run.start(sources, setting, folder, parallel))
+        return false;
     std::vector<FileResult*> taskResults;
     for (int t = 0; t < run.taskCount(); ++t) {
         FileResult& result = results[static_cast<size_t>(resultOfSource[static_cast<size_t>(run.sourceIndex(t))])];
@@ -183,7 +158,7 @@ int main(int argc, char** argv) {
         QThread::msleep(100);
     }
     UpdateResults(run, taskResults);
-    const bool interrupted = g_interrupted != 0;
+    interrupted = g_interrupted != 0;
     if (interrupted) {
         run.stop();
         for (FileResult* result : taskResults)
@@ -193,8 +168,11 @@ int main(int argc, char** argv) {
         run.finish();
     }
     showProgress();
+    return true;
+}
 
-    if (options.json)
+int Report(const std::vector<FileResult>& results, bool json, bool interrupted) {
+    if (json)
         PrintJson(results);
     if (interrupted) {
         PrintError("interrupted");
@@ -204,4 +182,53 @@ int main(int argc, char** argv) {
         if (result.state != QLatin1String("finished"))
             return kSomeFailed;
     return kAllFinished;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("corvane-cli");
+
+    const CliParseResult parsed = parseCliOptions(QCoreApplication::arguments());
+    if (parsed.helpRequested) {
+        std::printf("%s", qPrintable(parsed.message));
+        return kAllFinished;
+    }
+    if (!parsed.options) {
+        PrintError(parsed.message);
+        return kUsageError;
+    }
+    const CliOptions& options = *parsed.options;
+
+    AppContext& context = AppContext::instance();
+    QString error;
+    if (!context.open(&error)) {
+        PrintError(error);
+        return kCannotStart;
+    }
+    ProfileManager& profiles = *context.profileManager();
+    if (options.listProfiles) {
+        ListProfiles(*profiles.catalogue());
+        return kAllFinished;
+    }
+    const std::optional<OutputSetting> setting = ChooseSetting(options, profiles);
+    if (!setting)
+        return kUsageError;
+    const QString folder = options.outputFolder.isEmpty() ? context.settings()->outputFileDir()
+                                                          : QDir(options.outputFolder).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        PrintError(QStringLiteral("cannot create the output folder %1").arg(folder));
+        return kSomeFailed;
+    }
+
+    std::vector<int> resultOfSource;  // source-list index -> result index
+    std::vector<FileResult> results = AddSources(options, context.sourceList(), resultOfSource);
+    bool interrupted = false;
+    const int parallel = options.parallel.value_or(context.settings()->maxTasksAtOnce());
+    if (!RunConversion(context, *setting, folder, parallel, results, resultOfSource, interrupted)) {
+        PrintError("the engine could not start the conversion");
+        return kCannotStart;
+    }
+    return Report(results, options.json, interrupted);
 }

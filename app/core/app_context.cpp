@@ -16,6 +16,22 @@ AppContext::AppContext()
       manager_(CreateMediaManager()),
       sourceList_(std::make_unique<SourceList>(manager_.get())) {}
 
+bool AppContext::open(QString* error) {
+    QString reason;
+    if (manager_ == nullptr) {
+        reason = QCoreApplication::translate("AppContext", "The media engine could not be started.");
+    } else {
+        const QString folder = shippedProfileFolder();
+        if (!loadProfiles(folder) || profileManager_->outputSetting() == nullptr)
+            reason = QCoreApplication::translate(
+                         "AppContext", "The profile catalogue could not be loaded from %1.")
+                         .arg(QDir::toNativeSeparators(folder));
+    }
+    if (error)
+        *error = reason;
+    return reason.isEmpty();
+}
+
 bool AppContext::loadProfiles(const QString& folder) {
     profileManager_ = std::make_unique<ProfileManager>(settings_.get());
     try {

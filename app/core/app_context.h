@@ -22,6 +22,10 @@ public:
     ProfileManager* profileManager() const { return profileManager_.get(); }
     AppSettings* settings() const { return settings_.get(); }
 
+    // What every front end does first: checks the engine and loads the shipped catalogue.
+    // False with the reason, in a sentence a user can read, when the program cannot work.
+    bool open(QString* error);
+
     // Installs and loads the catalogue shipped in folder; false on any failure.
     bool loadProfiles(const QString& folder);
 

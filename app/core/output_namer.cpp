@@ -2,8 +2,10 @@
 
 #include <QFile>
 
+#include "folder_path.h"
+
 OutputNamer::OutputNamer(const QString& folder)
-    : folder_(folder.endsWith('/') || folder.endsWith('\\') ? folder : folder + '/') {}
+    : folder_(withTrailingSeparator(folder)) {}
 
 QString OutputNamer::makeTargetPath(const QString& base, const QString& ext) {
     for (int n = 0;; ++n) {

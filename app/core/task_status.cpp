@@ -8,32 +8,42 @@
 
 using namespace MediaBased;
 
-QString remainingText(qint64 seconds) {
-    return QStringLiteral("Remaining:") +
-           QTime(0, 0).addSecs(static_cast<int>(seconds % 86400)).toString(Qt::TextDate);
+QString clockText(qint64 seconds) {
+    return QTime(0, 0).addSecs(static_cast<int>(seconds % 86400)).toString(Qt::TextDate);
+}
+
+TaskPhase taskPhaseOf(int engineState) {
+    switch (engineState) {
+        case TaskWaiting:
+            return TaskPhase::Waiting;
+        case TaskRunning:
+        case TaskHeld:
+            return TaskPhase::Running;
+        case TaskFinished:
+            return TaskPhase::Finished;
+        case TaskFailed:
+            return TaskPhase::Failed;
+        default:
+            return TaskPhase::Unknown;
+    }
 }
 
 TaskStatusView taskStatusView(int state, double progress, qint64 elapsedSeconds) {
     TaskStatusView view;
-    switch (state) {
-        case TaskFinished:
-            return {true, 100, QStringLiteral("Finished")};
-        case TaskWaiting:
-            return {true, 0, QStringLiteral("Wait")};
-        case TaskFailed:
-            return {true, 0, QStringLiteral("Error")};
-        case TaskRunning:
+    view.phase = taskPhaseOf(state);
+    switch (view.phase) {
+        case TaskPhase::Finished:
+            view.progressValue = 100;
+            return view;
+        case TaskPhase::Running:
             break;
         default:
             return view;
     }
-    view.changes = true;
+    // Below 3 % an estimate would swing wildly.
     if (progress >= 3.0) {
         const double elapsed = static_cast<double>(elapsedSeconds);
-        const auto remaining = static_cast<qint64>(elapsed / (progress / 100.0) - elapsed);
-        view.text = remainingText(remaining);
-    } else {
-        view.text = QStringLiteral("Run...");
+        view.remainingSeconds = static_cast<qint64>(elapsed / (progress / 100.0) - elapsed);
     }
     view.progressValue = progress >= 1.0 ? static_cast<int>(progress) : 1;
     return view;

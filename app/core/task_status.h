@@ -5,18 +5,29 @@
 
 struct OutputSetting;
 
+// What became of a task, for the window and the CLI to put in their own words.
+enum class TaskPhase {
+    Unknown,   // a state the engine does not define: leave what is shown
+    Waiting,
+    Running,   // held tasks too: their workers go on
+    Finished,
+    Failed,
+};
+
+TaskPhase taskPhaseOf(int engineState);
+
 struct TaskStatusView {
-    bool changes = false;  // false: leave the row as it is (held or unknown states)
-    int progressValue = 0;
-    QString text;
+    TaskPhase phase = TaskPhase::Unknown;
+    int progressValue = 0;         // 0..100 for a progress bar; at least 1 once running
+    qint64 remainingSeconds = -1;  // running tasks, once there is enough to estimate from
 };
 
 // state and progress as the engine reports them; elapsedSeconds since the row first saw the
 // task running.
 TaskStatusView taskStatusView(int state, double progress, qint64 elapsedSeconds);
 
-// "Remaining:hh:mm:ss" (wrapping past 24 hours like a clock).
-QString remainingText(qint64 seconds);
+// "hh:mm:ss" (wrapping past 24 hours like a clock).
+QString clockText(qint64 seconds);
 
 // Estimated output size from the setting's leading bit rate: video's when it has a video
 // codec, else audio's.

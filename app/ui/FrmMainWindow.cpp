@@ -18,6 +18,7 @@
 #include "frmAbout.h"
 #include "frmOptions.h"
 #include "frmProfileSet.h"
+#include "folder_path.h"
 #include "frmShutdown.h"
 #include "power_off.h"
 #include "product_info.h"
@@ -96,14 +97,6 @@ FrmMainWindow::~FrmMainWindow() {
     stopConversion();
 }
 
-void FrmMainWindow::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-}
-
-void FrmMainWindow::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-}
-
 void FrmMainWindow::dragEnterEvent(QDragEnterEvent* event) {
     event->acceptProposedAction();
 }
@@ -152,9 +145,7 @@ void FrmMainWindow::on_actAddFolder_triggered() {
     settings_->setLastOpenFolderPath(folder);
     const QDir dir(folder);
     const QStringList entries = dir.entryList({"*.mkv"}, QDir::Files | QDir::NoSymLinks, QDir::NoSort);
-    QString base = dir.absolutePath();
-    if (!base.endsWith('/'))
-        base += '/';
+    const QString base = withTrailingSeparator(dir.absolutePath());
     for (const QString& entry : entries)
         sources_.add(base + entry);
     if (!entries.isEmpty())
@@ -217,7 +208,7 @@ void FrmMainWindow::updateUiState() {
     ui_->widgetGuide->setVisible(!hasTasks);
     ui_->btnConvert->setEnabled(hasTasks || running_);
 
-    const bool idle = running_ == 0;
+    const bool idle = !running_;
     for (QWidget* widget : std::initializer_list<QWidget*>{
              ui_->menuFile, ui_->menuHelp, ui_->btnAddFile, ui_->taskList, ui_->btnProfileSet,
              ui_->cbxOutDir, ui_->btnHelp, ui_->widgetprofile})
@@ -229,10 +220,10 @@ void FrmMainWindow::updateUiState() {
 }
 
 void FrmMainWindow::on_btnConvert_clicked() {
-    if (running_ == 0) {
+    if (!running_) {
         if (sources_.count() > 0) {
             startConversion();
-            running_ = 1;
+            running_ = true;
             pollTimer_.start();
         } else {
             DialogSeam::instance().information(tr("Hint"), tr("no tasks"));
@@ -248,7 +239,7 @@ void FrmMainWindow::on_btnConvert_clicked() {
     if (answer == QMessageBox::Yes) {
         stopConversion();
         ui_->btnConvert->setChecked(false);
-        running_ = 0;
+        running_ = false;
         pollTimer_.stop();
         updateUiState();
     }
@@ -284,7 +275,7 @@ void FrmMainWindow::finishConversion() {
     pollTimer_.stop();
     run_.finish();
     ui_->btnConvert->setChecked(false);
-    running_ = 0;
+    running_ = false;
     updateUiState();
     if (settings_->shutdownAfterFinished() && shutdownDialog_->arm())
         shutdownDialog_->exec();

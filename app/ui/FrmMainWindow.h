@@ -38,7 +38,7 @@ public:
     // Adds files as a drop or the file dialog would; true when at least one was added.
     bool addFiles(const QStringList& paths);
     void rebuildTaskRows();
-    bool isRunning() const { return running_ != 0; }
+    bool isRunning() const { return running_; }
     QTaskWidget* taskRow(int index) const;
     int taskRowCount() const;
     Ui::FrmMainWindowClass* form() const { return ui_.get(); }
@@ -47,14 +47,16 @@ public:
     CCheckUpdate* updateChecker() const { return updateChecker_; }
     int navHeight() const { return navHeight_; }
 
+    // One poll of the running conversion: rows, progress, the end of the run. The window's
+    // timer calls it; connected by hand, so kept out of the meta-object, whose by-name
+    // connection would look for an object called "timer".
+    void on_timer();
+
 protected:
-    void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private slots:
-    void on_btnShowHide_clicked();
     void on_btnOpenDir_clicked();
     void on_btnConvert_clicked();
     void on_btnProfileSet_clicked();
@@ -70,12 +72,15 @@ private slots:
     void on_actHelp_triggered();
     void on_actFeedback_triggered();
     void on_cbxOutDir_currentIndexChanged(int index);
+
+private:
+    // Connected by hand to objects made in code; plain methods for the reason given at
+    // on_timer.
+    void on_btnShowHide_clicked();
     void on_taskbtnDel_clicked(void* source);
     void on_profileId_changed(int id);
     void on_checkupdate_callback(QString lastVersion, QString updateUrl, QString error);
-    void on_timer();
 
-private:
     void startConversion();
     void stopConversion();
     void finishConversion();
@@ -94,7 +99,7 @@ private:
     int navHeight_ = 29;
     int expandedHeight_ = 29 + 90;
     ConversionRun run_;
-    int running_ = 0;
+    bool running_ = false;
     QTimer pollTimer_;
     frmAbout* aboutDialog_ = nullptr;
     frmOptions* optionsDialog_ = nullptr;

@@ -56,7 +56,7 @@ void QTaskWidget::setTargetInfo(const OutputSetting& setting) {
 
 void QTaskWidget::setRunMode(bool on) {
     if (on) {
-        started_ = 0;
+        started_ = false;
         ui_->lblTime->setText(tr("Wait"));
         ui_->lblTime->show();
         ui_->progressBar->setValue(0);
@@ -75,29 +75,32 @@ void QTaskWidget::updateStatus(const ConvertTask& task) {
 }
 
 void QTaskWidget::updateStatus(int state, double progress, const QDateTime& now) {
-    if (state == TaskRunning && started_ == 0) {
+    if (state == TaskRunning && !started_) {
         startTime_ = now;
-        started_ = 1;
+        started_ = true;
     }
     const qint64 elapsed = started_ ? startTime_.secsTo(now) : 0;
     const TaskStatusView view = taskStatusView(state, progress, elapsed);
-    if (!view.changes)
-        return;
+    QString text;
+    switch (view.phase) {
+        case TaskPhase::Waiting:
+            text = tr("Wait");
+            break;
+        case TaskPhase::Running:
+            text = view.remainingSeconds >= 0 ? tr("Remaining:") + clockText(view.remainingSeconds)
+                                              : tr("Run...");
+            break;
+        case TaskPhase::Finished:
+            text = tr("Finished");
+            break;
+        case TaskPhase::Failed:
+            text = tr("Error");
+            break;
+        case TaskPhase::Unknown:
+            return;
+    }
     ui_->progressBar->setValue(view.progressValue);
-    ui_->lblTime->setText(translatedStatus(view.text));
-}
-
-QString QTaskWidget::translatedStatus(const QString& text) const {
-    static const QString remaining = QStringLiteral("Remaining:");
-    if (text.startsWith(remaining))
-        return tr("Remaining:") + text.mid(remaining.size());
-    if (text == QLatin1String("Finished"))
-        return tr("Finished");
-    if (text == QLatin1String("Wait"))
-        return tr("Wait");
-    if (text == QLatin1String("Error"))
-        return tr("Error");
-    return tr("Run...");
+    ui_->lblTime->setText(text);
 }
 
 QString QTaskWidget::statusText() const {

@@ -40,10 +40,8 @@ private slots:
     void on_cbxAudioIndex_currentIndexChanged(int index);
 
 private:
-    QString translatedStatus(const QString& text) const;
-
     std::unique_ptr<Ui::TaskWidget> ui_;
     SourceFile* source_;
-    int started_ = 0;
+    bool started_ = false;
     QDateTime startTime_;
 };

@@ -58,10 +58,6 @@ UpdateReply ErrorReply() {
 
 }  // namespace
 
-QString fullVersion() {
-    return ProductInfo::fullVersion();
-}
-
 bool isNewerVersion(const QString& candidate, const QString& current) {
     QStringList theirs;
     QStringList ours;

@@ -7,17 +7,16 @@
 #include <QUrl>
 #include <atomic>
 
+#include "product_info.h"
+
 class AppSettings;
 
 // The error text of every failed check.
 inline const QString kUpdateCheckError = QStringLiteral("ERROR");
 
-// The program's version, 1.0.1.121.
-QString fullVersion();
-
 // Whether candidate is a later version than current. Both must be four dot-separated decimal
 // numbers; anything else is never newer. Parts compare as numbers, so 1.0.1.99 < 1.0.1.121.
-bool isNewerVersion(const QString& candidate, const QString& current = fullVersion());
+bool isNewerVersion(const QString& candidate, const QString& current = ProductInfo::fullVersion());
 
 // Only web pages may be opened from a reply.
 bool isWebUrl(const QUrl& url);
@@ -64,7 +63,7 @@ public:
     // Abandons a running request and waits for the thread; no callback follows.
     ~CCheckUpdate() override;
 
-    static QString fullVersion() { return ::fullVersion(); }
+    static QString fullVersion() { return ProductInfo::fullVersion(); }
     static bool isNewerVersion(const QString& version) { return ::isNewerVersion(version); }
 
     // Starts a check when forced, or when none was made today; records today either way.

@@ -14,6 +14,7 @@
 #include "FrmMainWindow.h"
 #include "app_context.h"
 #include "power_off.h"
+#include "skin.h"
 
 namespace {
 
@@ -43,15 +44,14 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QFile sheet(":/qss/skinqss");
-    if (sheet.open(QIODevice::ReadOnly))
-        app.setStyleSheet(QString::fromUtf8(sheet.readAll()));
+    app.setStyleSheet(skinStyleSheet());
 
     const QString output = QString::fromLocal8Bit(argv[1]);
     const QString media = QString::fromLocal8Bit(argv[2]);
     AppContext& context = AppContext::instance();
-    if (!context.mediaManager() || !context.loadProfiles(AppContext::shippedProfileFolder())) {
-        std::fprintf(stderr, "corvane-screenshot: engine or catalogue missing\n");
+    QString error;
+    if (!context.open(&error)) {
+        std::fprintf(stderr, "corvane-screenshot: %s\n", qPrintable(error));
         return 1;
     }
     context.settings()->setOutputFileDir(home.path() + "/Corvane output");
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
     clock.start();
     while (clock.elapsed() < 7000)
         app.processEvents(QEventLoop::AllEvents, 50);
-    QMetaObject::invokeMethod(&window, "on_timer");
+    window.on_timer();
     app.processEvents();
     const bool saved = window.grab().save(output);
     std::fprintf(stderr, "%s %s\n", saved ? "wrote" : "could not write", qPrintable(output));

@@ -138,14 +138,18 @@ TEST_F(CliTest, InterruptStopsTheRunCleanly) {
 
     QProcess process;
     Start(process, {"--json", "--profile", "1003", "--output", output_, input});
-    // Wait until the conversion has produced some output, then interrupt it.
+    // Wait until the conversion writes its (temporary) output, then interrupt it.
+    const QString partial = output_ + "/.long.mp4.vantrel.part";
     QElapsedTimer clock;
     clock.start();
-    while (!QFile::exists(output_ + "/long.mp4") && clock.elapsed() < 60000)
+    while (!QFile::exists(partial) && clock.elapsed() < 60000)
         process.waitForFinished(100);
-    ASSERT_EQ(process.state(), QProcess::Running) << "the conversion ended before it could be interrupted";
     process.waitForFinished(500);
-    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_EQ(process.state(), QProcess::Running) << "the conversion ended before it could be interrupted";
+    // A process id of 0 would signal the whole process group, this test included.
+    const auto pid = static_cast<pid_t>(process.processId());
+    ASSERT_GT(pid, 0);
+    ::kill(pid, SIGINT);
     clock.restart();
     ASSERT_TRUE(process.waitForFinished(30000)) << "corvane-cli did not stop";
     EXPECT_LT(clock.elapsed(), 30000);
@@ -155,6 +159,8 @@ TEST_F(CliTest, InterruptStopsTheRunCleanly) {
                            QString::fromUtf8(process.readAllStandardError())};
     EXPECT_TRUE(result.err.contains("interrupted"));
     EXPECT_EQ(Outputs(result)[0].toObject()["state"].toString(), "failed");
+    EXPECT_FALSE(QFile::exists(output_ + "/long.mp4")) << "no half file under the final name";
+    EXPECT_FALSE(QFile::exists(partial)) << "nor a temporary one";
 }
 
 TEST_F(CliTest, MissingCatalogueIsReportedNotCrashedOn) {

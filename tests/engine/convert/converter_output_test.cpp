@@ -94,6 +94,9 @@ Child SpawnHelper(const std::string& source, const std::string& target, const ch
 
 // The child's exit code, or -1 when it did not exit by itself in time (it is killed then).
 int WaitForExit(const Child& child, std::chrono::seconds limit = std::chrono::seconds(180)) {
+    // kill(-1) or kill(0) would reach far more than the child.
+    if (child.pid <= 0)
+        return -1;
     const auto deadline = Clock::now() + limit;
     int status = 0;
     while (::waitpid(child.pid, &status, WNOHANG) == 0) {
