@@ -21,9 +21,10 @@ bool StoresStreamStart(const AVOutputFormat& format) {
 
 bool StoresSampleAspect(const AVOutputFormat& format, AVCodecID codec) {
     // Headers with a pixel or display aspect: the ISO family's pasp box, Matroska's display
-    // size, AVI's vprp chunk, NUT's and MXF's descriptors.
+    // size, AVI's vprp chunk, ASF's aspect metadata, NUT's and MXF's descriptors.
     if (NamedAnyOf(format, {"mp4", "mov", "ipod", "psp", "3gp", "3g2", "f4v", "ismv", "matroska",
-                            "webm", "avi", "nut", "mxf", "mxf_d10", "mxf_opatom"}))
+                            "webm", "avi", "asf", "asf_stream", "nut", "mxf", "mxf_d10",
+                            "mxf_opatom"}))
         return true;
     // Bitstreams with an aspect field of their own (H.263 and Sorenson's variant, VP8/VP9,
     // MS-MPEG4 and WMV have none).
