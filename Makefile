@@ -12,7 +12,7 @@ deps:
 	@bash scripts/install-deps.sh
 
 configure: deps
-	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) >/dev/null
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -28,7 +28,7 @@ test: build
 sanitize: asan tsan
 
 asan: deps
-	@cmake -S . -B $(BUILD_DIR)/asan -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=address >/dev/null
+	@cmake -S . -B $(BUILD_DIR)/asan -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=address
 	@cmake --build $(BUILD_DIR)/asan -j $(JOBS)
 	@cd $(BUILD_DIR)/asan && \
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -36,7 +36,7 @@ asan: deps
 
 tsan: deps
 	@cmake -S . -B $(BUILD_DIR)/tsan -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=thread \
-	  -DCORVANE_ENGINE_ONLY=ON >/dev/null
+	  -DCORVANE_ENGINE_ONLY=ON
 	@cmake --build $(BUILD_DIR)/tsan -j $(JOBS)
 	@cd $(BUILD_DIR)/tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest $(CTEST_FLAGS) -j $(JOBS) -L threaded

@@ -11,8 +11,8 @@ seconds=${FUZZ_SECONDS:-60}
 corpus=${CORVANE_CORPUS:-$root/../shared/corpus}
 jobs=${JOBS:-$(nproc)}
 
-cmake -S "$root/fuzz" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+cmake -S "$root" -B "$build" -DCORVANE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
 cmake --build "$build" -j "$jobs"
 
 seeds=$build/seeds
