@@ -8,7 +8,7 @@ packages=(
   libavcodec-dev libavformat-dev libavfilter-dev libavutil-dev
   libswscale-dev libswresample-dev libavcodec-extra ffmpeg
   libboost-dev libboost-thread-dev libboost-chrono-dev libboost-date-time-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
   libgtest-dev libgmock-dev
   xvfb xauth fonts-dejavu-core time bc
 )

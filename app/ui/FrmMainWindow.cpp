@@ -22,6 +22,7 @@
 #include "frmShutdown.h"
 #include "power_off.h"
 #include "product_info.h"
+#include "skin.h"
 #include "ui_FrmMainWindow.h"
 #include "update_result_box.h"
 
@@ -64,7 +65,7 @@ FrmMainWindow::FrmMainWindow(AppContext& context, std::unique_ptr<PowerOffBacken
     expandedHeight_ = navHeight_ + 90;
 
     setWindowTitle(ProductInfo::kName);
-    setWindowIcon(QIcon(":/icons/corvane-256.png"));
+    setWindowIcon(skinApplicationIcon());
     ui_->btnAddFile->setToolTip(tr("Add files"));
     ui_->btnHelp->setToolTip(tr("Help"));
     ui_->btnConvert->setCheckable(true);

@@ -1,6 +1,8 @@
 #include "skin.h"
 
+#include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 
 QString skinStyleSheet() {
     QFile file(QStringLiteral(":/qss/skinqss"));
@@ -10,8 +12,16 @@ QString skinStyleSheet() {
 }
 
 QIcon skinApplicationIcon() {
+    // The build decides which sizes exist; each is named corvane-<side>.png.
+    static const QRegularExpression name(QStringLiteral("^corvane-(\\d+)\\.png$"));
+    const QDir folder(QStringLiteral(":/icons"));
     QIcon icon;
-    for (int size : {16, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/corvane-%1.png").arg(size), QSize(size, size));
+    for (const QString& file : folder.entryList(QDir::Files)) {
+        const QRegularExpressionMatch m = name.match(file);
+        if (m.hasMatch()) {
+            const int side = m.captured(1).toInt();
+            icon.addFile(folder.filePath(file), QSize(side, side));
+        }
+    }
     return icon;
 }

@@ -7,5 +7,5 @@
 // The style sheet text, or empty text when the resource is missing.
 QString skinStyleSheet();
 
-// The program icon in every drawn size, for QApplication::setWindowIcon.
+// The program icon in every size the build compiles in, for QApplication::setWindowIcon.
 QIcon skinApplicationIcon();
