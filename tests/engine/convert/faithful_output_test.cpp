@@ -32,11 +32,12 @@ protected:
 
     std::string Out(const std::string& name) const { return (out_ / name).string(); }
 
-    // 3.000 s of a 440 Hz tone, 48 kHz stereo, as exact PCM.
+    // 3.000 s of a 440 Hz tone, 48 kHz stereo, as exact PCM in floating point, so that every
+    // encoder's sound goes through the resampler.
     static std::string Tone() {
         return Generate(media_, "tone.mka",
                         "-f lavfi -i sine=frequency=440:sample_rate=48000:duration=3 -ac 2 "
-                        "-c:a pcm_s16le");
+                        "-c:a pcm_f32le");
     }
 
     // Black pictures with one white flash at 1.000 s, and sound that starts 0.58 s after the
