@@ -19,6 +19,7 @@
 
 #include "converter_test_support.h"
 #include "engine_test_support.h"
+#include "held_lock.h"
 #include "process_helpers.h"
 #include "vantrel/vantrel.h"
 
@@ -109,20 +110,6 @@ int WaitForExit(const Child& child, std::chrono::seconds limit = std::chrono::se
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-
-// A temporary file held the way a live task in another process holds its own.
-class HeldLock {
-public:
-    explicit HeldLock(const fs::path& path)
-        : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
-        EXPECT_GE(fd_, 0);
-        EXPECT_EQ(::flock(fd_, LOCK_EX | LOCK_NB), 0);
-    }
-    ~HeldLock() { ::close(fd_); }
-
-private:
-    int fd_;
-};
 
 class ConverterOutputTest : public ::testing::Test {
 protected:

@@ -13,6 +13,7 @@
 #include "engine_test_support.h"
 #include "object/media_frame.h"
 #include "process_helpers.h"
+#include "stream_records.h"
 #include "system/ffmpeg_handles.h"
 #include "system/module_logger.h"
 
@@ -67,31 +68,8 @@ inline Owned<CAudioFrame> MakeSound(int rate, int channels, int samples, int64_t
     return frame;
 }
 
-// An output stream record; codecName must outlive the AddStream that copies it.
-inline StreamRecord VideoRecord(const char* codec, int width, int height, int timeNum = 1001,
-                                int timeDen = 25025) {
-    StreamRecord r{};
-    r.kind = StreamKindVideo;
-    r.codecName = const_cast<char*>(codec);
-    r.width = width;
-    r.height = height;
-    r.frameTimeNum = timeNum;
-    r.frameTimeDen = timeDen;
-    r.bitRate = 800000;
-    r.encode = 1;
-    return r;
-}
-
-inline StreamRecord AudioRecord(const char* codec, int rate, int channels, int bitRate) {
-    StreamRecord r{};
-    r.kind = StreamKindAudio;
-    r.codecName = const_cast<char*>(codec);
-    r.sampleRate = rate;
-    r.channels = channels;
-    r.bitRate = bitRate;
-    r.encode = 1;
-    return r;
-}
+using ::AudioRecord;
+using ::VideoRecord;
 
 // Collects what the engine logs while a test runs.
 class CapturedLog final : public SystemBased::ISystemLogger {

@@ -15,6 +15,7 @@
 
 #include "engine_test_support.h"
 #include "process_helpers.h"
+#include "stream_records.h"
 #include "vantrel/vantrel.h"
 
 namespace faithful {
@@ -26,31 +27,6 @@ struct OutputStream {
     int sourceIndex;
     StreamRecord record;
 };
-
-inline StreamRecord Video(const char* codec, int width, int height, int frameTimeNum = 1,
-                          int frameTimeDen = 25) {
-    StreamRecord r{};
-    r.kind = StreamKindVideo;
-    r.codecName = const_cast<char*>(codec);
-    r.width = width;
-    r.height = height;
-    r.frameTimeNum = frameTimeNum;
-    r.frameTimeDen = frameTimeDen;
-    r.bitRate = 1000000;
-    r.encode = 1;
-    return r;
-}
-
-inline StreamRecord Audio(const char* codec, int rate, int channels, int bitRate) {
-    StreamRecord r{};
-    r.kind = StreamKindAudio;
-    r.codecName = const_cast<char*>(codec);
-    r.sampleRate = rate;
-    r.channels = channels;
-    r.bitRate = bitRate;
-    r.encode = 1;
-    return r;
-}
 
 // Runs one task through a converter of its own and returns its final state.
 inline int32_t Convert(IMediaManager& manager, const std::string& source,

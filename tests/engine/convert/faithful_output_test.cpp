@@ -86,7 +86,7 @@ TEST_F(FaithfulOutput, FixedFrameEncodersKeepTheLastFractionOfASecond) {
         SCOPED_TRACE(c.codec);
         const std::string target = Out(std::string("tail.") + c.extension);
         ASSERT_EQ(Convert(*manager_, source, target, c.format,
-                          {{0, Audio(c.codec, c.rate, 2, 128000)}}),
+                          {{0, AudioRecord(c.codec, c.rate, 2, 128000)}}),
                   TaskFinished);
         std::string errors;
         EXPECT_TRUE(DecodesCleanly(target, &errors)) << errors;
@@ -125,8 +125,8 @@ TEST_F(FaithfulOutput, LateSoundStaysInStepInContainersWithoutStartTimes) {
         const bool h263 = std::string(c.video) == "h263";
         const int rate = std::string(c.format) == "dvd" ? 48000 : 44100;
         ASSERT_EQ(Convert(*manager_, source, target, c.format,
-                          {{0, Video(c.video, h263 ? 352 : 320, h263 ? 288 : 240)},
-                           {1, Audio(c.audio, rate, 2, 128000)}}),
+                          {{0, VideoRecord(c.video, h263 ? 352 : 320, h263 ? 288 : 240)},
+                           {1, AudioRecord(c.audio, rate, 2, 128000)}}),
                   TaskFinished);
         const double flash = FirstFlash(target);
         const double beep = FirstBeep(target);
@@ -151,7 +151,7 @@ TEST_F(FaithfulOutput, OutputsStartWhereTheSourceStartsAndReadBackWithoutComplai
                                      "-f lavfi -i sine=frequency=440:sample_rate=48000:duration=3 "
                                      "-ac 2 -c:a aac");
     const std::string flac = Out("flac.mka");
-    ASSERT_EQ(Convert(*manager_, aac, flac, "matroska", {{0, Audio("flac", 48000, 2, 0)}}),
+    ASSERT_EQ(Convert(*manager_, aac, flac, "matroska", {{0, AudioRecord("flac", 48000, 2, 0)}}),
               TaskFinished);
     EXPECT_NEAR(StartTime(flac, "a:0"), StartTime(aac, "a:0"), 0.002);
     std::string errors;
@@ -165,7 +165,7 @@ TEST_F(FaithfulOutput, OutputsStartWhereTheSourceStartsAndReadBackWithoutComplai
                  "-bf 0 -pix_fmt yuv420p -c:a flac -ac 2");
     const std::string kept = Out("film24.mkv");
     ASSERT_EQ(Convert(*manager_, film, kept, "matroska",
-                      {{0, Video("libx264", 320, 240, 1, 24)}, {1, Audio("flac", 48000, 2, 0)}}),
+                      {{0, VideoRecord("libx264", 320, 240, 1, 24)}, {1, AudioRecord("flac", 48000, 2, 0)}}),
               TaskFinished);
     EXPECT_NEAR(StartTime(kept, "v:0"), StartTime(film, "v:0"), 0.002);
     EXPECT_NEAR(StartTime(kept, "a:0"), StartTime(film, "a:0"), 0.002);
@@ -175,7 +175,7 @@ TEST_F(FaithfulOutput, OutputsStartWhereTheSourceStartsAndReadBackWithoutComplai
     // they are: the pictures keep their place instead of moving to make room.
     const std::string primed = Out("film24-aac.mkv");
     ASSERT_EQ(Convert(*manager_, film, primed, "matroska",
-                      {{0, Video("libx264", 320, 240, 1, 24)}, {1, Audio("aac", 48000, 2, 128000)}}),
+                      {{0, VideoRecord("libx264", 320, 240, 1, 24)}, {1, AudioRecord("aac", 48000, 2, 128000)}}),
               TaskFinished);
     EXPECT_NEAR(StartTime(primed, "v:0"), StartTime(film, "v:0"), 0.002);
     EXPECT_NEAR(StartTime(primed, "a:0"), StartTime(film, "a:0") - 1024.0 / 48000, 0.002);
@@ -200,7 +200,7 @@ TEST_F(FaithfulOutput, AJumpInTheSourcesTimesIsSkippedNotFilled) {
         SCOPED_TRACE(format[0]);
         const std::string target = Out(std::string("jump.") + format[1]);
         ASSERT_EQ(Convert(*manager_, source, target, format[0],
-                          {{0, Video("mpeg4", 320, 240)}, {1, Audio("mp2", 48000, 2, 128000)}}),
+                          {{0, VideoRecord("mpeg4", 320, 240)}, {1, AudioRecord("mp2", 48000, 2, 128000)}}),
                   TaskFinished);
         const double duration = std::atof(ProbeValue(target, "", "format=duration").c_str());
         EXPECT_GT(duration, 1.9);
@@ -267,7 +267,7 @@ TEST_F(FaithfulOutput, PicturesKeepTheirShapeInEveryContainer) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.format) + " " + c.codec);
-        StreamRecord video = Video(c.codec, c.width, c.height);
+        StreamRecord video = VideoRecord(c.codec, c.width, c.height);
         video.displayAspect = 4.0 / 3.0;  // what the program asks for a source without a shape
         const std::string target = Out(std::string("shape-") + c.codec + "." + c.extension);
         ASSERT_EQ(Convert(*manager_, source, target, c.format, {{0, video}}), TaskFinished);
@@ -316,7 +316,7 @@ TEST_F(FaithfulOutput, InterlacedSourcesBecomeProgressiveUnlessTheTargetIsInterl
     ASSERT_GT(before.interlaced, 3 * before.progressive) << "the source must look interlaced";
 
     const std::string progressive = Out("progressive.mp4");
-    ASSERT_EQ(Convert(*manager_, source, progressive, "mp4", {{0, Video("libx264", 720, 576)}}),
+    ASSERT_EQ(Convert(*manager_, source, progressive, "mp4", {{0, VideoRecord("libx264", 720, 576)}}),
               TaskFinished);
     const FieldCounts after = DetectFields(progressive);
     EXPECT_GT(after.progressive, 4 * after.interlaced)
@@ -324,7 +324,7 @@ TEST_F(FaithfulOutput, InterlacedSourcesBecomeProgressiveUnlessTheTargetIsInterl
     EXPECT_EQ(Lines(ProbeValue(progressive, "v:0", "packet=pts")).size(), 50u)
         << "one picture out for each picture in";
 
-    StreamRecord dvd = Video("mpeg2video", 720, 576);
+    StreamRecord dvd = VideoRecord("mpeg2video", 720, 576);
     dvd.interlaced = 1;
     dvd.bitRate = 8000000;
     const std::string kept = Out("kept.vob");

@@ -13,6 +13,8 @@
 #include <fstream>
 #include <string>
 
+#include "held_lock.h"
+
 using namespace MediaBased;
 namespace fs = std::filesystem;
 
@@ -36,20 +38,6 @@ bool IsLocked(const fs::path& path) {
     ::close(fd);
     return locked;
 }
-
-// A lock held the way a task in another process holds it.
-class HeldLock {
-public:
-    explicit HeldLock(const fs::path& path)
-        : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
-        EXPECT_GE(fd_, 0);
-        EXPECT_EQ(::flock(fd_, LOCK_EX | LOCK_NB), 0);
-    }
-    ~HeldLock() { ::close(fd_); }
-
-private:
-    int fd_;
-};
 
 class OutputFileTest : public ::testing::Test {
 protected:
