@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "fuzz_temp_file.h"
+#include "output_setting.h"
 #include "profile_catalogue.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -19,16 +20,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (!catalogue.loadDocuments(list, format))
         return 0;
-    // Walk everything a caller can reach, as the profile chooser does.
+    // Walk everything a caller can reach, as the profile chooser does, and turn every entry
+    // into an output setting, as choosing it does.
     for (int c = 0; c < catalogue.categoryCount(); ++c) {
         (void)catalogue.category(c)->title.size();
         for (int n = 0; n < catalogue.profileCount(c); ++n) {
             const ProfileEntry* entry = catalogue.entryAt(c, n);
             if (entry == nullptr)
                 continue;
-            (void)ProfileCatalogue::profileName(*entry).size();
-            (void)ProfileCatalogue::profileIcon(*entry).size();
-            (void)catalogue.entryById(ProfileCatalogue::profileId(*entry));
+            (void)catalogue.entryById(entry->profileId);
+            OutputSetting setting;
+            applyProfileDefaults(*entry, setting);
         }
     }
     for (int i = 0; i < catalogue.entryCount(); ++i)

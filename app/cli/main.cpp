@@ -46,9 +46,8 @@ void ListProfiles(const ProfileCatalogue& catalogue) {
     for (int c = 0; c < catalogue.categoryCount(); ++c) {
         for (int n = 0; n < catalogue.profileCount(c); ++n) {
             const ProfileEntry* entry = catalogue.entryAt(c, n);
-            std::printf("%d\t%s\t%s\n", ProfileCatalogue::profileId(*entry),
-                        qPrintable(catalogue.category(c)->title),
-                        qPrintable(ProfileCatalogue::profileName(*entry)));
+            std::printf("%d\t%s\t%s\n", entry->profileId, qPrintable(catalogue.category(c)->title),
+                        qPrintable(entry->name));
         }
     }
 }

@@ -1,6 +1,5 @@
 #include "output_setting.h"
 
-#include <QDomElement>
 #include <QRegularExpression>
 
 #include "codec_tables.h"
@@ -17,16 +16,14 @@ QString leadingNumber(const QString& text) {
 
 namespace {
 
-// The first child element of parent whose two attributes have the given values.
-QDomElement FindOption(const QDomElement& parent, const char* firstName, const QString& first,
-                       const char* secondName, const QString& second) {
-    for (QDomNode node = parent.firstChild(); !node.isNull(); node = node.nextSibling()) {
-        const QDomElement option = node.toElement();
-        if (!option.isNull() && option.attribute(firstName) == first &&
-            option.attribute(secondName) == second)
-            return option;
-    }
-    return {};
+// The first option whose two keys have the given values, or null.
+template <typename Option>
+const Option* FindOption(const QList<Option>& options, QString Option::*firstKey, const QString& first,
+                         QString Option::*secondKey, const QString& second) {
+    for (const Option& option : options)
+        if (option.*firstKey == first && option.*secondKey == second)
+            return &option;
+    return nullptr;
 }
 
 // A source that stores no pixel shape is shown with square pixels by every player, so the
@@ -108,35 +105,28 @@ void AddAudioStream(IMediaTaskConfig* config, IMediaInfo* target, const OutputSe
 
 }  // namespace
 
-bool applyProfileDefaults(const ProfileEntry& entry, OutputSetting& setting) {
-    const QDomElement profile = entry.profileElement();
-    setting.containerCode = profile.attribute("FourCC");
-    setting.extension = profile.attribute("Format");
-    setting.name = ProfileCatalogue::profileName(entry);
-    setting.profileId = ProfileCatalogue::profileId(entry);
+void applyProfileDefaults(const ProfileEntry& entry, OutputSetting& setting) {
+    const ProfileFormat& format = entry.format;
+    setting.containerCode = format.containerCode;
+    setting.extension = format.extension;
+    setting.name = entry.name;
+    setting.profileId = entry.profileId;
 
-    const QDomElement video = profile.firstChildElement("VideoEnc");
-    const QString defVideoCodec = video.attribute("defVideoFourCC");
-    const QString defResolution = video.attribute("defResolution");
-    const QDomElement videoOption =
-        FindOption(video, "VideoFourCC", defVideoCodec, "Resolution", defResolution);
+    // Without an option matching both defaults the rates stay empty.
+    const VideoOption* videoOption = FindOption(format.video, &VideoOption::codec, format.defaultVideoCodec,
+                                                &VideoOption::resolution, format.defaultResolution);
+    const AudioOption* audioOption = FindOption(format.audio, &AudioOption::codec, format.defaultAudioCodec,
+                                                &AudioOption::channels, format.defaultChannels);
 
-    const QDomElement audio = profile.firstChildElement("AudioEnc");
-    const QString defAudioCodec = audio.attribute("defAudioFourCC");
-    const QString defChannel = audio.attribute("defChannel");
-    const QDomElement audioOption =
-        FindOption(audio, "AudioFourCC", defAudioCodec, "Channel", defChannel);
-
-    setting.videoCodec = defVideoCodec;
-    setting.videoBitrate = leadingNumber(videoOption.attribute("defVideoBitrate"));
-    const QString defFrameRate = videoOption.attribute("defFrameRate");
+    setting.videoCodec = format.defaultVideoCodec;
+    setting.videoBitrate = leadingNumber(videoOption ? videoOption->defaultBitrate : QString());
+    const QString defFrameRate = videoOption ? videoOption->defaultFrameRate : QString();
     setting.videoFrameRate = defFrameRate == kKeepOriginal ? defFrameRate : leadingNumber(defFrameRate);
-    setting.videoResolution = defResolution;
-    setting.audioCodec = defAudioCodec;
-    setting.audioBitrate = leadingNumber(audioOption.attribute("defAudioBitrate"));
-    setting.audioSampleRate = leadingNumber(audioOption.attribute("defSampleRate"));
-    setting.audioChannels = defChannel;
-    return true;
+    setting.videoResolution = format.defaultResolution;
+    setting.audioCodec = format.defaultAudioCodec;
+    setting.audioBitrate = leadingNumber(audioOption ? audioOption->defaultBitrate : QString());
+    setting.audioSampleRate = leadingNumber(audioOption ? audioOption->defaultSampleRate : QString());
+    setting.audioChannels = format.defaultChannels;
 }
 
 QString fillTaskConfiguration(IMediaTaskConfig* config, IMediaInfo* target,

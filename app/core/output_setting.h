@@ -34,7 +34,7 @@ struct OutputSetting {
 QString leadingNumber(const QString& text);
 
 // Overwrites every field of setting with the profile entry's defaults.
-bool applyProfileDefaults(const ProfileEntry& entry, OutputSetting& setting);
+void applyProfileDefaults(const ProfileEntry& entry, OutputSetting& setting);
 
 // Fills config's stream selections and target's format and streams for one source; returns
 // the output extension.

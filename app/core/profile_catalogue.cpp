@@ -1,5 +1,7 @@
 #include "profile_catalogue.h"
 
+#include <QDomDocument>
+#include <QDomElement>
 #include <QFile>
 
 namespace {
@@ -19,29 +21,86 @@ int DecimalAttribute(const QDomElement& element, const QString& name, const QStr
     return element.attribute(name, fallback).toInt();
 }
 
+QStringList SplitList(const QDomElement& option, const char* child) {
+    const QString text = option.firstChildElement(child).text();
+    return text.isEmpty() ? QStringList() : text.split(QLatin1Char(';'));
+}
+
+// Every child element of a group is an option, whatever its tag.
+QList<VideoOption> ReadVideoOptions(const QDomElement& group) {
+    QList<VideoOption> options;
+    for (QDomElement o = group.firstChildElement(); !o.isNull(); o = o.nextSiblingElement())
+        options.append({o.attribute("VideoFourCC"), o.attribute("Resolution"),
+                        o.attribute("defVideoBitrate"), o.attribute("defFrameRate"),
+                        SplitList(o, "VideoBitrate"), SplitList(o, "FrameRate")});
+    return options;
+}
+
+QList<AudioOption> ReadAudioOptions(const QDomElement& group) {
+    QList<AudioOption> options;
+    for (QDomElement o = group.firstChildElement(); !o.isNull(); o = o.nextSiblingElement())
+        options.append({o.attribute("AudioFourCC"), o.attribute("Channel"),
+                        o.attribute("defAudioBitrate"), o.attribute("defSampleRate"),
+                        SplitList(o, "AudioBitrate"), SplitList(o, "SampleRate")});
+    return options;
+}
+
+// A null element (an unresolved link) gives a format with every value empty.
+ProfileFormat ReadFormat(const QDomElement& profile) {
+    ProfileFormat format;
+    format.containerCode = profile.attribute("FourCC");
+    format.extension = profile.attribute("Format");
+    const QDomElement video = profile.firstChildElement("VideoEnc");
+    format.defaultVideoCodec = video.attribute("defVideoFourCC");
+    format.defaultResolution = video.attribute("defResolution");
+    format.video = ReadVideoOptions(video);
+    const QDomElement audio = profile.firstChildElement("AudioEnc");
+    format.defaultAudioCodec = audio.attribute("defAudioFourCC");
+    format.defaultChannels = audio.attribute("defChannel");
+    format.audio = ReadAudioOptions(audio);
+    return format;
+}
+
+// The first node of the format document whose ID matches. Any node is a candidate: an entry
+// without an ID stops at the first comment, which resolves nothing.
+QDomElement FindLinked(const QDomElement& formatRoot, const QString& idText) {
+    for (QDomNode candidate = formatRoot.firstChild(); !candidate.isNull();
+         candidate = candidate.nextSibling())
+        if (candidate.toElement().attribute("ID") == idText)
+            return candidate.toElement();
+    return {};
+}
+
 }  // namespace
 
-bool ProfileCatalogue::readHeader(const QString& path) {
+struct ProfileCatalogue::Documents {
+    QDomDocument list;
+    QDomDocument format;
+};
+
+void ProfileCatalogue::readHeader(const QString& path) {
     const QDomDocument header = ParseFile(path, "profilehead file error", "profilehead parse error");
     const QDomElement info = header.documentElement().firstChildElement("Info");
     version_ = DecimalAttribute(info, "version", "1");
-    return true;
 }
 
 bool ProfileCatalogue::loadDocuments(const QString& listPath, const QString& formatPath) {
+    Documents documents;
     try {
-        listDocument_ = ParseFile(listPath, "profilelist file error", "profilelist parse error");
-        formatDocument_ = ParseFile(formatPath, "format file error", "format parse error");
-    } catch (const CatalogueError&) {
+        documents.list = ParseFile(listPath, "profilelist file error", "profilelist parse error");
+        documents.format = ParseFile(formatPath, "format file error", "format parse error");
+    } catch (const CatalogueError& error) {
+        loadError_ = QString::fromLatin1(error.what());
         return false;
     }
-    buildCategoriesAndEntries();
+    loadError_.clear();
+    buildCategoriesAndEntries(documents);
     return true;
 }
 
-void ProfileCatalogue::buildCategoriesAndEntries() {
+void ProfileCatalogue::buildCategoriesAndEntries(const Documents& documents) {
     QMap<int, int> categoryIndexOfId;
-    const QDomElement categories = listDocument_.documentElement().firstChildElement("Profile");
+    const QDomElement categories = documents.list.documentElement().firstChildElement("Profile");
     int position = 0;
     for (QDomNode node = categories.firstChild(); !node.isNull(); node = node.nextSibling(), ++position) {
         // Any node counts, comments included: they become categories with id 0 and no title.
@@ -54,28 +113,32 @@ void ProfileCatalogue::buildCategoriesAndEntries() {
         categories_.push_back(std::move(category));
     }
 
-    const QDomElement formats = listDocument_.documentElement().firstChildElement("Format");
-    const QDomElement formatRoot = formatDocument_.documentElement();
+    const QDomElement formatRoot = documents.format.documentElement();
+    for (QDomElement item = formatRoot.firstChildElement(); !item.isNull(); item = item.nextSiblingElement())
+        formatItems_.append({item.attribute("ID"), item.firstChildElement("Name").text()});
+
+    const QDomElement formats = documents.list.documentElement().firstChildElement("Format");
     for (QDomNode node = formats.firstChild(); !node.isNull(); node = node.nextSibling()) {
         const QDomElement element = node.toElement();
         auto entry = std::make_unique<ProfileEntry>();
-        const QString idText = element.attribute("ID");
+        entry->idText = element.attribute("ID");
         entry->linked = element.attribute("Linked").toLower() == "true";
         entry->categoryId = DecimalAttribute(element, "Categoryid");
         entry->categoryIndex = categoryIndexOfId.value(entry->categoryId, 0);
         entry->indexInCategory = categoryCounts_.value(entry->categoryId, 0);
-        entry->profileId = idText.toInt();
+        entry->profileId = entry->idText.toInt();
         categoryCounts_[entry->categoryId] = entry->indexInCategory + 1;
-        if (entry->linked) {
-            for (QDomNode candidate = formatRoot.firstChild(); !candidate.isNull();
-                 candidate = candidate.nextSibling()) {
-                if (candidate.toElement().attribute("ID") == idText) {
-                    entry->linkedNode = candidate.cloneNode(true).toElement();
-                    break;
-                }
-            }
-        }
-        entry->listNode = element.cloneNode(true).toElement();
+
+        const QDomElement linked = entry->linked ? FindLinked(formatRoot, entry->idText) : QDomElement();
+        entry->linkResolved = !linked.isNull();
+        // A name or icon of the entry's own wins over the linked item's.
+        entry->name = element.attribute("Name");
+        if (entry->name.isEmpty() && entry->linked)
+            entry->name = linked.firstChildElement("Name").text();
+        entry->icon = element.attribute("Icon");
+        if (entry->icon.isEmpty() && entry->linked)
+            entry->icon = linked.attribute("Icon");
+        entry->format = ReadFormat(entry->linked ? linked : element);
         entries_.push_back(std::move(entry));
     }
 }
@@ -111,26 +174,4 @@ const ProfileEntry* ProfileCatalogue::entryById(int profileId) const {
 
 const ProfileEntry* ProfileCatalogue::entry(int index) const {
     return index >= 0 && index < entryCount() ? entries_[static_cast<size_t>(index)].get() : nullptr;
-}
-
-QString ProfileCatalogue::profileName(const ProfileEntry& entry) {
-    const QString own = entry.listNode.attribute("Name");
-    if (!own.isEmpty())
-        return own;
-    if (entry.linked)
-        return entry.linkedNode.firstChildElement("Name").text();
-    return {};
-}
-
-QString ProfileCatalogue::profileIcon(const ProfileEntry& entry) {
-    const QString own = entry.listNode.attribute("Icon");
-    if (!own.isEmpty())
-        return own;
-    if (entry.linked)
-        return entry.linkedNode.attribute("Icon");
-    return {};
-}
-
-int ProfileCatalogue::profileId(const ProfileEntry& entry) {
-    return entry.listNode.attribute("ID").toInt();
 }

@@ -1,11 +1,12 @@
 // The profile catalogue: categories (shown as tabs) and profile entries, read from the list
-// and format documents of the registered profile bundle.
+// and format documents of the registered profile bundle. The documents are read here and
+// nowhere else; everything handed out is a plain record.
 #pragma once
 
-#include <QDomDocument>
-#include <QDomElement>
+#include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -21,27 +22,71 @@ struct ProfileCategory {
     QString title;
 };
 
+// Values are the texts the documents hold ("1500 kbps" stays "1500 kbps"); the readers of a
+// value decide how much of it counts. A list is its text split at ";", empty parts included,
+// and no parts at all for an empty text.
+struct VideoOption {
+    QString codec;             // codec-table code
+    QString resolution;        // w*h or "Keep Original"
+    QString defaultBitrate;
+    QString defaultFrameRate;  // fps or "Keep Original"
+    QStringList bitrates;
+    QStringList frameRates;
+};
+
+struct AudioOption {
+    QString codec;
+    QString channels;
+    QString defaultBitrate;
+    QString defaultSampleRate;
+    QStringList bitrates;
+    QStringList sampleRates;
+};
+
+// What a profile converts to. Options keep the documents' order, repeats included.
+struct ProfileFormat {
+    QString containerCode;
+    QString extension;          // with its dot
+    QString defaultVideoCodec;  // empty = no video output
+    QString defaultResolution;
+    QList<VideoOption> video;
+    QString defaultAudioCodec;  // empty = no audio output
+    QString defaultChannels;
+    QList<AudioOption> audio;
+};
+
 struct ProfileEntry {
     int categoryId = 0;
     int categoryIndex = 0;    // position of the category among the category nodes
     int indexInCategory = 0;  // earlier entries with the same category id
     int profileId = 0;
+    QString idText;           // the ID as written: a link matches it exactly
     bool linked = false;
-    QDomElement listNode;     // the entry's own element in the profile list
-    QDomElement linkedNode;   // the format document's element with the same ID; null if none
+    bool linkResolved = false;  // linked, and the format document holds an item with the ID
+    QString name;             // the entry's own, else the linked item's
+    QString icon;             // the entry's own, else the linked item's
+    // The linked item's values for a linked entry (all empty when the link is unresolved),
+    // the entry's own otherwise.
+    ProfileFormat format;
+};
 
-    // Where the profile's values live: the linked element, or the entry's own element.
-    QDomElement profileElement() const { return linked ? linkedNode : listNode; }
+// An item of the format document, whether or not an entry links to it.
+struct FormatItem {
+    QString idText;
+    QString name;
 };
 
 class ProfileCatalogue {
 public:
-    // Reads the catalogue version from a header file; throws CatalogueError.
-    bool readHeader(const QString& path);
-    // Parses both documents and builds categories and entries; false on any read error.
+    // Reads the catalogue version from a header file; a header without a version reads as 1.
+    // Throws CatalogueError when the file cannot be read or parsed.
+    void readHeader(const QString& path);
+    // Parses both documents and builds categories and entries; false on any read error, whose
+    // text loadError() then gives.
     bool loadDocuments(const QString& listPath, const QString& formatPath);
 
     int version() const { return version_; }
+    QString loadError() const { return loadError_; }
     int categoryCount() const { return static_cast<int>(categories_.size()); }
     const ProfileCategory* category(int index) const;
     int profileCount(int categoryIndex) const;
@@ -49,18 +94,17 @@ public:
     const ProfileEntry* entryById(int profileId) const;
     int entryCount() const { return static_cast<int>(entries_.size()); }
     const ProfileEntry* entry(int index) const;
-
-    static QString profileName(const ProfileEntry& entry);
-    static QString profileIcon(const ProfileEntry& entry);
-    static int profileId(const ProfileEntry& entry);
+    const QList<FormatItem>& formatItems() const { return formatItems_; }
 
 private:
-    void buildCategoriesAndEntries();
+    struct Documents;
+    void buildCategoriesAndEntries(const Documents& documents);
 
-    QDomDocument formatDocument_;
-    QDomDocument listDocument_;
     int version_ = 0;
+    QString loadError_;
     std::vector<std::unique_ptr<ProfileCategory>> categories_;
     QMap<int, int> categoryCounts_;
+    // Entries never move once made: callers keep pointers to them.
     std::vector<std::unique_ptr<ProfileEntry>> entries_;
+    QList<FormatItem> formatItems_;
 };

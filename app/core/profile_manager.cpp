@@ -6,14 +6,12 @@
 #include <QSettings>
 
 #include "app_settings.h"
+#include "folder_path.h"
 
 namespace {
 
-QString WithSeparator(const QString& folder) {
-    return folder.endsWith('/') || folder.endsWith('\\') ? folder : folder + '/';
-}
-
-void Replace(const QString& from, const QString& to) {
+// QFile::copy never overwrites: the old file goes first.
+void CopyOverwriting(const QString& from, const QString& to) {
     QFile::remove(to);
     QFile::copy(from, to);
 }
@@ -46,7 +44,7 @@ ProfileManager::~ProfileManager() {
 }
 
 bool ProfileManager::load(const QString& folder) {
-    const QString shipped = WithSeparator(folder);
+    const QString shipped = withTrailingSeparator(folder);
     const QString shippedHeader = shipped + "profile.xml";
     const QString shippedBundle = shipped + "profile.res";
     if (!QFile::exists(shippedHeader) || !QFile::exists(shippedBundle))
@@ -55,7 +53,7 @@ bool ProfileManager::load(const QString& folder) {
     auto shippedCatalogue = std::make_unique<ProfileCatalogue>();
     shippedCatalogue->readHeader(shippedHeader);
 
-    const QString installed = WithSeparator(settings_->programFolder()) + "profile";
+    const QString installed = withTrailingSeparator(settings_->programFolder()) + "profile";
     QDir().mkpath(installed);
     const QString installedHeader = installed + "/profile.xml";
     const QString installedBundle = installed + "/profile.res";
@@ -70,8 +68,8 @@ bool ProfileManager::load(const QString& folder) {
     QString bundle;
     if (installedCatalogue->version() < shippedCatalogue->version()) {
         // The program ships a newer catalogue than the user has.
-        Replace(shippedHeader, installedHeader);
-        Replace(shippedBundle, installedBundle);
+        CopyOverwriting(shippedHeader, installedHeader);
+        CopyOverwriting(shippedBundle, installedBundle);
         catalogue_ = std::move(shippedCatalogue);
         bundle = shippedBundle;
     } else {

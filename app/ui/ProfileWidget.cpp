@@ -38,9 +38,9 @@ void ProfileWidget::showPage(int page) {
         const ProfileEntry* entry = catalogue_->entryAt(categoryIndex_, i);
         if (entry == nullptr)
             continue;
-        const QString icon = QStringLiteral(":/profile/ICONS/%1.png").arg(ProfileCatalogue::profileIcon(*entry));
-        auto* item = new QListWidgetItem(QIcon(icon), ProfileCatalogue::profileName(*entry), list);
-        item->setData(kProfileIdRole, ProfileCatalogue::profileId(*entry));
+        const QString icon = QStringLiteral(":/profile/ICONS/%1.png").arg(entry->icon);
+        auto* item = new QListWidgetItem(QIcon(icon), entry->name, list);
+        item->setData(kProfileIdRole, entry->profileId);
     }
     currentPage_ = page;
     list->setUpdatesEnabled(true);

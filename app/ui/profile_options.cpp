@@ -1,46 +1,26 @@
 #include "profile_options.h"
 
-#include <QDomElement>
-
 #include "output_setting.h"
 #include "profile_catalogue.h"
 
 namespace {
 
-struct OptionNames {
-    const char* group;
-    const char* defaultCodec;
-    const char* defaultKey;
-    const char* codec;
-    const char* key;
-    const char* bitrates;
-    const char* rates;
-};
-
-const OptionNames kVideoNames{"VideoEnc", "defVideoFourCC", "defResolution", "VideoFourCC",
-                              "Resolution", "VideoBitrate", "FrameRate"};
-const OptionNames kAudioNames{"AudioEnc", "defAudioFourCC", "defChannel", "AudioFourCC",
-                              "Channel", "AudioBitrate", "SampleRate"};
-
-void ReadGroup(const QDomElement& profile, const OptionNames& names, QString& defaultCodec,
-               QString& defaultKey, EncoderOptions& options) {
-    const QDomElement group = profile.firstChildElement(names.group);
-    defaultCodec = group.attribute(names.defaultCodec);
-    defaultKey = group.attribute(names.defaultKey);
-    for (QDomElement option = group.firstChildElement(); !option.isNull();
-         option = option.nextSiblingElement()) {
-        // A later option with the same keys replaces the earlier lists.
-        EncoderChoice& choice = options[option.attribute(names.codec)][option.attribute(names.key)];
-        choice.bitrates = splitNumberList(option.firstChildElement(names.bitrates).text());
-        choice.rates = splitNumberList(option.firstChildElement(names.rates).text());
+// A later option with the same keys replaces the earlier lists.
+template <typename Option>
+void AddChoices(const QList<Option>& list, QString Option::*key, QStringList Option::*bitrates,
+                QStringList Option::*rates, EncoderOptions& options) {
+    for (const Option& option : list) {
+        EncoderChoice& choice = options[option.codec][option.*key];
+        choice.bitrates = leadingNumbers(option.*bitrates);
+        choice.rates = leadingNumbers(option.*rates);
     }
 }
 
 }  // namespace
 
-QStringList splitNumberList(const QString& text) {
+QStringList leadingNumbers(const QStringList& parts) {
     QStringList numbers;
-    for (const QString& part : text.split(QLatin1Char(';'))) {
+    for (const QString& part : parts) {
         const QString number = leadingNumber(part);
         if (!number.isEmpty())
             numbers << number;
@@ -54,9 +34,15 @@ void ProfileOptions::clear() {
 
 void ProfileOptions::build(const ProfileEntry& entry) {
     clear();
-    const QDomElement profile = entry.profileElement();
-    ReadGroup(profile, kVideoNames, defaultVideoCodec, defaultResolution, video);
-    ReadGroup(profile, kAudioNames, defaultAudioCodec, defaultChannels, audio);
+    const ProfileFormat& format = entry.format;
+    defaultVideoCodec = format.defaultVideoCodec;
+    defaultResolution = format.defaultResolution;
+    AddChoices(format.video, &VideoOption::resolution, &VideoOption::bitrates, &VideoOption::frameRates,
+               video);
+    defaultAudioCodec = format.defaultAudioCodec;
+    defaultChannels = format.defaultChannels;
+    AddChoices(format.audio, &AudioOption::channels, &AudioOption::bitrates, &AudioOption::sampleRates,
+               audio);
 }
 
 const EncoderChoice* ProfileOptions::find(const EncoderOptions& options, const QString& codec,

@@ -26,7 +26,7 @@ struct ProfileOptions {
     QString defaultChannels;
     EncoderOptions audio;
 
-    // Replaces everything with the options of the entry's profile element.
+    // Replaces everything with the options of the entry's profile.
     void build(const ProfileEntry& entry);
     void clear();
 
@@ -35,6 +35,6 @@ struct ProfileOptions {
                                      const QString& key);
 };
 
-// "64 kbps;96 kbps;;128" gives 64, 96, 128: every part reduced to its leading number, parts
-// without one dropped.
-QStringList splitNumberList(const QString& text);
+// The parts of "64 kbps;96 kbps;;128" give 64, 96, 128: every part reduced to its leading
+// number, parts without one dropped.
+QStringList leadingNumbers(const QStringList& parts);
