@@ -40,15 +40,6 @@ std::string TemporaryOf(const fs::path& target) {
     return (target.parent_path() / ("." + target.filename().string() + ".vantrel.part")).string();
 }
 
-bool IsLocked(const fs::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(fd);
-    return locked;
-}
-
 std::set<std::string> Entries(const fs::path& dir) {
     std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir))

@@ -1,4 +1,4 @@
-// A temporary output file locked the way a live task, in this or another process, holds its own.
+// Temporary output files locked the way a live task, in this or another process, holds its own.
 #pragma once
 
 #include <fcntl.h>
@@ -6,7 +6,18 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
+
+// True when some open file description holds the file's lock.
+inline bool IsLocked(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return locked;
+}
 
 class HeldLock {
 public:

@@ -29,16 +29,6 @@ void WriteText(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-// True when some open file description holds the file's lock.
-bool IsLocked(const fs::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(fd);
-    return locked;
-}
-
 class OutputFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
