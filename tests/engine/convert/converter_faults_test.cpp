@@ -81,22 +81,15 @@ long ResidentKiB() {
     return -1;
 }
 
-class ConverterFaultTest : public ::testing::Test {
+class ConverterFaultTest : public converter_test::EngineFolderTest {
 protected:
-    void SetUp() override {
-        manager_.reset(CreateMediaManager());
-        ASSERT_NE(manager_, nullptr);
-        dir_ = fs::temp_directory_path() /
-               ("corvane-faults-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
+    ConverterFaultTest() : EngineFolderTest("corvane-faults") {}
+
     void TearDown() override {
         for (const auto& entry : fs::recursive_directory_iterator(dir_))
             SetImmutable(entry.path(), false);
         SetImmutable(dir_, false);
-        fs::remove_all(dir_);
+        EngineFolderTest::TearDown();
     }
 
     // A 20 s input, long enough to still be running when the fault is injected.
@@ -128,8 +121,6 @@ protected:
         return ((folder.empty() ? dir_ : folder) / ("out" + std::to_string(i) + ".avi")).string();
     }
 
-    Owned<IMediaManager> manager_;
-    fs::path dir_;
 };
 
 }  // namespace

@@ -102,27 +102,21 @@ int WaitForExit(const Child& child, std::chrono::seconds limit = std::chrono::se
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-class ConverterOutputTest : public ::testing::Test {
+class ConverterOutputTest : public converter_test::EngineFolderTest {
 protected:
+    ConverterOutputTest() : EngineFolderTest("corvane-converter-output") {}
+
     void SetUp() override {
-        manager_.reset(CreateMediaManager());
-        ASSERT_NE(manager_, nullptr);
-        dir_ = fs::temp_directory_path() /
-               ("corvane-converter-output-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
+        EngineFolderTest::SetUp();
         fs::create_directories(dir_ / "out");
         out_ = dir_ / "out";
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     Owned<IMediaTaskConfig> Config(const std::string& source, const fs::path& target,
                                    const char* container = "matroska") {
         return MakeConfig(*manager_, source, target.string(), {320, 180, container});
     }
 
-    Owned<IMediaManager> manager_;
-    fs::path dir_;
     fs::path out_;  // the output folder, apart from the inputs
 };
 

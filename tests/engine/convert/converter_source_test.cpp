@@ -35,15 +35,12 @@ std::set<std::string> Entries(const fs::path& dir) {
     return names;
 }
 
-class ConverterSourceTest : public ::testing::Test {
+class ConverterSourceTest : public converter_test::EngineFolderTest {
 protected:
+    ConverterSourceTest() : EngineFolderTest("corvane-converter-source") {}
+
     void SetUp() override {
-        manager_.reset(CreateMediaManager());
-        ASSERT_NE(manager_, nullptr);
-        dir_ = fs::temp_directory_path() /
-               ("corvane-converter-source-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
+        EngineFolderTest::SetUp();
         fs::create_directories(dir_ / "out");
         out_ = dir_ / "out";
         // 5 s of H.264 + AAC; the AAC priming makes the container say 5.02 s.
@@ -54,7 +51,6 @@ protected:
             "-preset ultrafast -c:a aac -ac 2 " + ShellQuote(full_.string()));
         ASSERT_EQ(r.exitCode, 0) << r.output;
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     // Runs one task per (source, target) pair and waits for all of them.
     Owned<IMediaConverter> RunTasks(const std::vector<std::pair<fs::path, fs::path>>& tasks,
@@ -69,8 +65,7 @@ protected:
         return converter;
     }
 
-    Owned<IMediaManager> manager_;
-    fs::path dir_, out_, full_;
+    fs::path out_, full_;
 };
 
 }  // namespace

@@ -21,18 +21,9 @@ using namespace converter_test;
 
 namespace {
 
-class ConverterTest : public ::testing::Test {
+class ConverterTest : public converter_test::EngineFolderTest {
 protected:
-    void SetUp() override {
-        manager_.reset(CreateMediaManager());
-        ASSERT_NE(manager_, nullptr);
-        dir_ = fs::temp_directory_path() /
-               ("corvane-converter-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    ConverterTest() : EngineFolderTest("corvane-converter") {}
 
     // H.264 + AAC input (streams 0 and 1) to MPEG-4 Part 2 + MP2, Matroska unless told.
     Owned<IMediaTaskConfig> Config(const std::string& source, const std::string& target,
@@ -49,8 +40,6 @@ protected:
         return (dir_ / (".out" + std::to_string(i) + extension + ".vantrel.part")).string();
     }
 
-    Owned<IMediaManager> manager_;
-    fs::path dir_;
 };
 
 }  // namespace

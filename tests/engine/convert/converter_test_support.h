@@ -2,11 +2,13 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "engine_test_support.h"
 #include "process_helpers.h"
@@ -75,6 +77,29 @@ inline std::string LongInput(const std::filesystem::path& dir) {
     }
     return path.string();
 }
+
+// An engine and a fresh folder for each test, named after the suite's prefix and the test.
+class EngineFolderTest : public ::testing::Test {
+protected:
+    explicit EngineFolderTest(std::string prefix) : prefix_(std::move(prefix)) {}
+
+    void SetUp() override {
+        manager_.reset(CreateMediaManager());
+        ASSERT_NE(manager_, nullptr);
+        dir_ = std::filesystem::temp_directory_path() /
+               (prefix_ + "-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    Owned<MediaBased::IMediaManager> manager_;
+    std::filesystem::path dir_;
+
+private:
+    std::string prefix_;
+};
 
 inline int32_t StateOf(MediaBased::IMediaConverter* converter, uint32_t i) {
     MediaBased::ConvertTask* task = converter->GetTask(i);

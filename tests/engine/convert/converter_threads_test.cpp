@@ -148,16 +148,12 @@ private:
     SourceFault fault_;
 };
 
-class ConverterThreadTest : public ::testing::Test {
+class ConverterThreadTest : public converter_test::EngineFolderTest {
 protected:
+    ConverterThreadTest() : EngineFolderTest("corvane-converter-threads") {}
+
     void SetUp() override {
-        manager_.reset(CreateMediaManager());
-        ASSERT_NE(manager_, nullptr);
-        dir_ = fs::temp_directory_path() /
-               ("corvane-converter-threads-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        EngineFolderTest::SetUp();
         // A short, small input keeps a hundred tasks quick.
         input_ = (dir_ / "short.mkv").string();
         const CommandResult r = RunCommand(
@@ -168,7 +164,7 @@ protected:
     }
     void TearDown() override {
         SystemBased::FailNextThreadStarts(0);
-        fs::remove_all(dir_);
+        EngineFolderTest::TearDown();
     }
 
     Owned<IMediaTaskConfig> Config(const std::string& source, const std::string& target,
@@ -183,8 +179,6 @@ protected:
         return count;
     }
 
-    Owned<IMediaManager> manager_;
-    fs::path dir_;
     std::string input_;
 };
 
