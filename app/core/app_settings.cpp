@@ -60,7 +60,10 @@ void AppSettings::setOutputFileDir(const QString& dir) {
 }
 
 int AppSettings::maxTasksAtOnce() const {
-    return settings_->value("MaxTasksAtOnce", "1").toInt();
+    // 0, a negative count or text would start nothing at all; one at a time is the default.
+    bool number = false;
+    const int count = settings_->value("MaxTasksAtOnce", "1").toInt(&number);
+    return number && count >= 1 ? count : 1;
 }
 
 void AppSettings::setMaxTasksAtOnce(int count) {

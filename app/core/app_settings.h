@@ -29,6 +29,7 @@ public:
     QString outputFileDir() const;
     void setOutputFileDir(const QString& dir);
 
+    // At least 1, whatever the file says.
     int maxTasksAtOnce() const;
     void setMaxTasksAtOnce(int count);
     bool shutdownAfterFinished() const;

@@ -1,11 +1,17 @@
 #include "conversion_run.h"
 
 #include <QDir>
+#include <QThread>
+#include <algorithm>
 
 #include "output_namer.h"
 #include "source_file.h"
 
 using namespace MediaBased;
+
+int maxParallelTasks() {
+    return std::max(1, QThread::idealThreadCount());
+}
 
 bool ConversionRun::start(const SourceList& sources, const OutputSetting& setting,
                           const QString& outputFolder, int maxParallel) {
@@ -14,8 +20,8 @@ bool ConversionRun::start(const SourceList& sources, const OutputSetting& settin
         converter_.reset(manager_->CreateConverter());
     if (converter_ == nullptr)
         return false;
-    // The engine refuses more than the processor count and then keeps its own default.
-    converter_->SetMaxParallelTasks(maxParallel);
+    // The engine refuses more than the processor count and would then keep its own default.
+    converter_->SetMaxParallelTasks(std::clamp(maxParallel, 1, maxParallelTasks()));
 
     OutputNamer namer(outputFolder);
     for (int i = 0; i < sources.count(); ++i) {

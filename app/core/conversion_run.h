@@ -12,6 +12,9 @@
 
 class SourceList;
 
+// The most tasks the engine runs at once on this machine: one per processor.
+int maxParallelTasks();
+
 class ConversionRun {
 public:
     explicit ConversionRun(MediaBased::IMediaManager* manager) : manager_(manager) {}

@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 
 #include "codec_tables.h"
+#include "h264_level.h"
 #include "profile_catalogue.h"
 #include "source_file.h"
 
@@ -72,13 +73,19 @@ void AddVideoStream(IMediaTaskConfig* config, IMediaInfo* target, const OutputSe
     }
     record.displayAspect = displayAspectOf(*original);
 
-    // Baseline profile and level 3.1 are H.264 defaults; other encoders reject them.
+    // Baseline profile and a level are H.264 defaults; other encoders reject them.
     const CodecInfo& codec = codecInfo(setting.videoCodec);
     const QByteArray encoder = codec.encoder.toUtf8();
     record.codecName = const_cast<char*>(encoder.constData());
     if (IsH264(codec)) {
         record.profile = codec.profile != 0 ? codec.profile : 66;
-        record.level = codec.level != 0 ? codec.level : 31;
+        // Without a level of its own the row gets the lowest one the picture fits in: a fixed
+        // 3.1 promised players less than a 1080p stream needs.
+        const double fps = record.frameTimeNum > 0 ? double(record.frameTimeDen) / record.frameTimeNum
+                                                   : 25.0;
+        record.level = codec.level != 0
+                           ? codec.level
+                           : h264LevelFor(record.width, record.height, fps, record.bitRate / 1000);
     } else {
         record.profile = codec.profile;
         record.level = codec.level;

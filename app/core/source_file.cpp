@@ -114,7 +114,7 @@ QString SourceFile::fileName() const {
 }
 
 QString SourceFile::baseName() const {
-    return QFileInfo(path_).baseName();
+    return QFileInfo(path_).completeBaseName();
 }
 
 QString SourceFile::resolutionText() const {

@@ -36,7 +36,8 @@ public:
     QString sizeText() const { return sizeText_; }
 
     QString fileName() const;
-    QString baseName() const;   // up to the first dot: show.s01.e01.mkv gives show
+    // Up to the last dot: Show.S01E01.1080p.mkv gives Show.S01E01.1080p, .hidden.mkv .hidden.
+    QString baseName() const;
     QString resolutionText() const;
 
 private:

@@ -1,6 +1,7 @@
 #include "frmOptions.h"
 
 #include "app_settings.h"
+#include "conversion_run.h"
 #include "ui_frmOptions.h"
 
 frmOptions::frmOptions(AppSettings* settings, QWidget* parent)
@@ -9,6 +10,8 @@ frmOptions::frmOptions(AppSettings* settings, QWidget* parent)
       settings_(settings) {
     ui_->setupUi(this);
     setWindowTitle(tr("Preferences"));
+    // The engine runs at most one task per processor: offer no number that would not run.
+    ui_->spnMaxRun->setRange(1, maxParallelTasks());
     // Rejecting hides like hide() does, and keeps exec()'s result from a former OK from leaking.
     connect(ui_->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     loadValues();

@@ -46,6 +46,16 @@ TEST_F(AppSettingsTest, ReadsDefaultsFromAMissingFile) {
     EXPECT_TRUE(settings.lastOpenFileDir().isEmpty());
 }
 
+TEST_F(AppSettingsTest, ATaskLimitThatWouldRunNothingReadsAsOne) {
+    AppSettings settings;
+    for (const char* stored : {"0", "-3", "many", ""}) {
+        settings.qsettings()->setValue("MaxTasksAtOnce", stored);
+        EXPECT_EQ(settings.maxTasksAtOnce(), 1) << '"' << stored << '"';
+    }
+    settings.qsettings()->setValue("MaxTasksAtOnce", "2");
+    EXPECT_EQ(settings.maxTasksAtOnce(), 2);
+}
+
 TEST_F(AppSettingsTest, ClampsTheUpdateIntervalAndStoresPlainValues) {
     AppSettings settings;
     settings.setCheckUpdateDays(365);

@@ -34,3 +34,19 @@ TEST(MuxerTable, MapsExtensionsWithoutFoldingCase) {
     EXPECT_EQ(muxerForExtension("mkv"), "mp4") << "the dot belongs to the extension";
     EXPECT_EQ(muxerForExtension(""), "mp4");
 }
+
+#include "h264_level.h"
+
+TEST(H264Level, TheLowestLevelWhoseLimitsTheStreamKeeps) {
+    EXPECT_EQ(h264LevelFor(176, 144, 15, 64), 10);
+    EXPECT_EQ(h264LevelFor(352, 288, 15, 384), 12);
+    EXPECT_EQ(h264LevelFor(352, 288, 30, 384), 13);
+    EXPECT_EQ(h264LevelFor(720, 576, 25, 4000), 30);
+    EXPECT_EQ(h264LevelFor(1280, 720, 25, 1500), 31);
+    EXPECT_EQ(h264LevelFor(1280, 720, 50, 1500), 32) << "the macroblock rate decides";
+    EXPECT_EQ(h264LevelFor(1920, 1080, 25, 5000), 40) << "not the 3.1 it was labelled";
+    EXPECT_EQ(h264LevelFor(1920, 1080, 25, 30000), 41) << "the bit rate decides";
+    EXPECT_EQ(h264LevelFor(3840, 2160, 30, 20000), 51);
+    EXPECT_EQ(h264LevelFor(8192, 64, 25, 1000), 51) << "no side longer than the level allows";
+    EXPECT_EQ(h264LevelFor(7680, 4320, 60, 100000), 52) << "beyond every level: the highest";
+}

@@ -148,7 +148,7 @@ TEST_F(OutputSettingTest, FillsVideoThenAudioFromTheSetting) {
     EXPECT_EQ(video->frameTimeNum, 1001);
     EXPECT_EQ(video->frameTimeDen, 24000);
     EXPECT_EQ(video->profile, 66);
-    EXPECT_EQ(video->level, 31);
+    EXPECT_EQ(video->level, 30) << "640x360 at 23.976 fps fits level 3.0";
     EXPECT_DOUBLE_EQ(video->displayAspect, source->videoRecord()->displayAspect);
     const StreamRecord* audio = target->GetStreamRecord(1);
     EXPECT_EQ(audio->kind, StreamKindAudio);

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QSet>
 #include <QTemporaryDir>
+#include <utility>
 
 #include "engine_test_support.h"
 #include "vantrel/vantrel.h"
@@ -99,10 +100,15 @@ TEST_F(SourceFileTest, ListKeepsOrderAndSkipsUnreadableFiles) {
     list.clear();
     EXPECT_EQ(list.count(), 0);
 
-    const QString dotted = dir.path() + "/show.s01.e01.mkv";
-    QFile::remove(dotted);
-    ASSERT_TRUE(QFile::copy(Media("h264_aac.mkv"), dotted));
-    SourceFile show(manager_.get());
-    ASSERT_TRUE(show.probe(dotted));
-    EXPECT_EQ(show.baseName(), "show");
+    // Output names keep everything before the extension: dots in a name are part of it.
+    for (const auto& [file, base] : {std::pair{"Show.S01E01.1080p.mkv", "Show.S01E01.1080p"},
+                                     {"Dr. Strangelove (1964).mkv", "Dr. Strangelove (1964)"},
+                                     {".hidden.mkv", ".hidden"}}) {
+        const QString dotted = dir.path() + "/" + file;
+        QFile::remove(dotted);
+        ASSERT_TRUE(QFile::copy(Media("h264_aac.mkv"), dotted));
+        SourceFile show(manager_.get());
+        ASSERT_TRUE(show.probe(dotted));
+        EXPECT_EQ(show.baseName(), base);
+    }
 }

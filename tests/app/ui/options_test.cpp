@@ -7,6 +7,7 @@
 #include <QSpinBox>
 
 #include "app_settings.h"
+#include "conversion_run.h"
 #include "frmOptions.h"
 
 namespace {
@@ -40,29 +41,32 @@ TEST_F(OptionsTest, StoredValuesOutsideTheRangesShowAsTheNearestBound) {
     settings_->setMaxTasksAtOnce(64);
     settings_->qsettings()->setValue("CheckUpdateDays", 1000);
     frmOptions high(settings_.get());
-    EXPECT_EQ(Spin(high, "spnMaxRun")->value(), 8);
+    EXPECT_EQ(Spin(high, "spnMaxRun")->value(), maxParallelTasks())
+        << "no more than the engine runs on this machine";
+    EXPECT_EQ(Spin(high, "spnMaxRun")->maximum(), maxParallelTasks());
     EXPECT_EQ(Spin(high, "spnCheckUpdate")->value(), 180);
 }
 
 TEST_F(OptionsTest, OkStoresAndCancelKeepsTheStoredValues) {
     frmOptions dialog(settings_.get());
     dialog.show();
-    Spin(dialog, "spnMaxRun")->setValue(4);
+    const int most = maxParallelTasks();
+    Spin(dialog, "spnMaxRun")->setValue(most);
     Spin(dialog, "spnCheckUpdate")->setValue(30);
     CheckGroup(dialog)->setChecked(false);
     Press(dialog, "btnOK");
     EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(settings_->maxTasksAtOnce(), 4);
+    EXPECT_EQ(settings_->maxTasksAtOnce(), most);
     EXPECT_EQ(settings_->checkUpdateDays(), 30);
     EXPECT_FALSE(settings_->checkForUpdate());
 
     dialog.show();
-    Spin(dialog, "spnMaxRun")->setValue(6);
+    Spin(dialog, "spnMaxRun")->setValue(1);
     Spin(dialog, "spnCheckUpdate")->setValue(90);
     CheckGroup(dialog)->setChecked(true);
     Press(dialog, "btnCancel");
     EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(settings_->maxTasksAtOnce(), 4);
+    EXPECT_EQ(settings_->maxTasksAtOnce(), most);
     EXPECT_EQ(settings_->checkUpdateDays(), 30);
     EXPECT_FALSE(settings_->checkForUpdate());
 }
