@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "decoded_video.h"
 #include "engine_test_support.h"
 #include "filters/image_converter.h"
-#include "object/media_manager.h"
 #include "process_helpers.h"
 
 using namespace MediaBased;
@@ -69,16 +69,10 @@ protected:
     // written as raw YUV 4:2:0 for the detector.
     static Run ConvertSource(uint32_t flags, const std::string& rawPath) {
         Run run;
-        CMediaManager manager;
-        Owned<IMediaImporter> importer(manager.OpenImporter(Path("interlaced.mkv").c_str()));
-        EXPECT_NE(importer, nullptr);
-        if (!importer)
+        DecodedVideo decoded(Path("interlaced.mkv"));
+        if (!decoded.source)
             return run;
-        const StreamSelection video{0, 0};
-        Owned<IMediaSource> source(importer->CreateSource(0, &video, 1));
-        EXPECT_NE(source, nullptr);
-        if (!source)
-            return run;
+        IMediaSource* source = decoded.source.get();
         CImageConverter converter(PixelYUV420P, 720, 576, flags);
         FILE* raw = std::fopen(rawPath.c_str(), "wb");
         EXPECT_NE(raw, nullptr);

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "decoded_video.h"
 #include "import_test_support.h"
-#include "object/media_manager.h"
 
 using namespace MediaBased;
 
@@ -40,16 +40,10 @@ protected:
     // Every picture of stream 0, each plane read to its last promised byte.
     static std::vector<Picture> ReadPictures(const std::string& path) {
         std::vector<Picture> pictures;
-        CMediaManager manager;
-        Owned<IMediaImporter> importer(manager.OpenImporter(path.c_str()));
-        EXPECT_NE(importer, nullptr) << path;
-        if (!importer)
+        DecodedVideo decoded(path);
+        if (!decoded.source)
             return pictures;
-        const StreamSelection video{0, 0};
-        Owned<IMediaSource> source(importer->CreateSource(0, &video, 1));
-        EXPECT_NE(source, nullptr);
-        if (!source)
-            return pictures;
+        IMediaSource* source = decoded.source.get();
         Watchdog watchdog(std::chrono::seconds(120), "reading " + path);
         IMediaFrame* frame = nullptr;
         int32_t slot = -1;
