@@ -68,6 +68,13 @@ QString ConversionRun::targetPath(int index) const {
     return targets_.value(index);
 }
 
+QString ConversionRun::taskLog(int index) const {
+    if (converter_ == nullptr || index < 0)
+        return {};
+    const char* text = converter_->GetTaskLog(static_cast<uint32_t>(index));
+    return text ? QString::fromUtf8(text) : QString();
+}
+
 int ConversionRun::sourceIndex(int index) const {
     return index >= 0 && index < static_cast<int>(sourceIndexes_.size()) ? sourceIndexes_[static_cast<size_t>(index)] : -1;
 }

@@ -34,6 +34,8 @@ public:
     const MediaBased::ConvertTask* task(int index) const;
     // Output path of task i: the name the file got once the task finished.
     QString targetPath(int index) const;
+    // What the engine reported while task i ran, one line each; empty before it starts.
+    QString taskLog(int index) const;
     // Source-list index of task i (tasks the engine refused are skipped).
     int sourceIndex(int index) const;
 

@@ -48,6 +48,7 @@ std::string ClockText(int64_t ticks) {
 }  // namespace
 
 void ConverterTaskThread::Run() {
+    const SystemBased::TaskLogScope intoTaskLog(log_.get());
     bool finished = false;
     try {
         finished = Convert();

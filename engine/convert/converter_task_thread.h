@@ -3,9 +3,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "system/base_thread.h"
+#include "system/task_log.h"
 #include "vantrel/interfaces.h"
 
 namespace MediaBased {
@@ -14,8 +16,10 @@ class OutputFile;
 
 class ConverterTaskThread final : public SystemBased::CBaseThread {
 public:
-    ConverterTaskThread(ConvertTask* task, IMediaTaskConfig* config, IMediaManager* manager)
-        : task_(task), config_(config), manager_(manager) {}
+    // What the worker reports goes to log as well as to the engine log.
+    ConverterTaskThread(ConvertTask* task, IMediaTaskConfig* config, IMediaManager* manager,
+                        std::shared_ptr<SystemBased::TaskLog> log)
+        : task_(task), config_(config), manager_(manager), log_(std::move(log)) {}
     ~ConverterTaskThread() override = default;
 
     void Run() override;
@@ -35,6 +39,7 @@ private:
     ConvertTask* task_;
     IMediaTaskConfig* config_;
     IMediaManager* manager_;
+    std::shared_ptr<SystemBased::TaskLog> log_;
     std::atomic<bool> stopRequested_{false};
 };
 

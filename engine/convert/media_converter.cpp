@@ -43,7 +43,9 @@ int32_t CMediaConverter::AddTask(IMediaTaskConfig* config) {
         if (copy == nullptr)
             return -1;
         auto task = std::unique_ptr<ConvertTask>(new ConvertTask{0.0, TaskWaiting, nullptr, nullptr});
+        auto log = std::make_shared<SystemBased::TaskLog>();
         std::lock_guard<std::mutex> lock(tasksLock_);
+        logs_.emplace(task.get(), std::move(log));
         tasks_.push_back(task.get());
         // The record owns the clone from here on; DestroyTaskLocked ends it.
         task->config = copy.release();
@@ -83,6 +85,7 @@ void CMediaConverter::DestroyTaskLocked(ConvertTask* task) {
         task->worker = nullptr;
     }
     const Owned<IMediaTaskConfig> config(task->config);
+    logs_.erase(task);
     delete task;
 }
 
@@ -123,6 +126,21 @@ bool CMediaConverter::Stop() {
     if (schedulerStarted_.load())
         Join();
     return true;
+}
+
+const char* CMediaConverter::GetTaskLog(uint32_t index) {
+    thread_local std::string snapshot;
+    std::shared_ptr<SystemBased::TaskLog> log;
+    {
+        std::lock_guard<std::mutex> lock(tasksLock_);
+        if (index >= tasks_.size())
+            return nullptr;
+        const auto found = logs_.find(tasks_[index]);
+        if (found != logs_.end())
+            log = found->second;
+    }
+    snapshot = log ? log->Text() : std::string();
+    return snapshot.c_str();
 }
 
 bool CMediaConverter::SetMaxParallelTasks(int32_t count) {
@@ -186,10 +204,12 @@ void CMediaConverter::StartWaitingTasks() {
             break;
         if (task->state.load(std::memory_order_relaxed) != TaskWaiting)
             continue;
-        task->worker = new (std::nothrow) ConverterTaskThread(task, task->config, manager_);
+        const std::shared_ptr<SystemBased::TaskLog>& log = logs_[task];
+        task->worker = new (std::nothrow) ConverterTaskThread(task, task->config, manager_, log);
         task->state.store(TaskRunning);
         if (task->worker == nullptr || !task->worker->TryStart()) {
             // Out of threads or memory: this task fails, the batch goes on.
+            const SystemBased::TaskLogScope intoTaskLog(log.get());
             SystemBased::ReportMessage(
                 (std::string("worker thread error: ") + task->config->GetTargetPath()).c_str(),
                 "69");

@@ -3,10 +3,13 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "system/base_thread.h"
+#include "system/task_log.h"
 #include "vantrel/interfaces.h"
 
 namespace MediaBased {
@@ -31,6 +34,7 @@ public:
     bool Stop() override;
     bool IsPaused() override { return paused_.load(); }
     bool SetMaxParallelTasks(int32_t count) override;
+    const char* GetTaskLog(uint32_t index) override;
 
     // The scheduler loop.
     void Run() override;
@@ -50,6 +54,8 @@ private:
     std::atomic<bool> stopping_{false};
     std::atomic<bool> schedulerStarted_{false};
     std::vector<ConvertTask*> tasks_;
+    // Shared with the task's worker, which may still be writing when the client reads.
+    std::unordered_map<const ConvertTask*, std::shared_ptr<SystemBased::TaskLog>> logs_;
     std::mutex tasksLock_;
 };
 

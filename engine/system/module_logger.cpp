@@ -8,6 +8,7 @@
 #include "system/ffmpeg_log_level.h"
 #include "system/narrowing_table.h"
 #include "system/platform.h"
+#include "system/task_log.h"
 
 namespace SystemBased {
 namespace {
@@ -52,6 +53,8 @@ void SetModuleLogger(ISystemLogger* logger) {
 }
 
 void ReportMessage(const char* message, const char* location) {
+    if (TaskLog* taskLog = CurrentTaskLog())
+        taskLog->Append(message, location);
     if (ISystemLogger* logger = ModuleLogger()) {
         logger->Log(message, location);
         return;

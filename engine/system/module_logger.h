@@ -26,7 +26,8 @@ ISystemLogger* LoadLoggerFrom(const char* libraryPath);
 ISystemLogger* ModuleLogger();
 void SetModuleLogger(ISystemLogger* logger);
 
-// Logs through the module logger, or prints "message, location" on standard output.
+// Logs through the module logger, or prints "message, location" on standard output; also
+// into the calling thread's task log when it has one.
 void ReportMessage(const char* message, const char* location);
 
 // Reports, then raises EngineError.

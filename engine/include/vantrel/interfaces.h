@@ -173,6 +173,10 @@ public:
     virtual bool Stop() = 0;
     virtual bool IsPaused() = 0;
     virtual bool SetMaxParallelTasks(int32_t count) = 0;
+    // What the engine reported while task index ran (its own messages and FFmpeg's), one
+    // line each; empty before it starts. Valid until this thread's next GetTaskLog; null for
+    // an index out of range.
+    virtual const char* GetTaskLog(uint32_t index) = 0;
 
 protected:
     ~IMediaConverter() = default;
