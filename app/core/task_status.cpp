@@ -1,5 +1,6 @@
 #include "task_status.h"
 
+#include <QCoreApplication>
 #include <QTime>
 
 #include "output_setting.h"
@@ -40,8 +41,8 @@ TaskStatusView taskStatusView(int state, double progress, qint64 elapsedSeconds)
         default:
             return view;
     }
-    // Below 3 % an estimate would swing wildly.
-    if (progress >= 3.0) {
+    // Early on the rate still swings with start-up costs: an estimate then would mislead.
+    if (progress >= kMinProgressForEstimate && elapsedSeconds >= kMinSecondsForEstimate) {
         const double elapsed = static_cast<double>(elapsedSeconds);
         view.remainingSeconds = static_cast<qint64>(elapsed / (progress / 100.0) - elapsed);
     }
@@ -49,15 +50,18 @@ TaskStatusView taskStatusView(int state, double progress, qint64 elapsedSeconds)
     return view;
 }
 
-qint64 estimatedOutputBytes(const OutputSetting& setting, double durationSeconds) {
+qint64 estimatedOutputBytes(const OutputSetting& setting, double durationSeconds, bool sourceHasVideo) {
     qint64 bitsPerSecond = 0;
-    if (!setting.videoCodec.isEmpty())
-        bitsPerSecond = static_cast<qint64>(setting.videoBitrate.toInt()) * 1000;
-    else if (!setting.audioCodec.isEmpty())
-        bitsPerSecond = static_cast<qint64>(setting.audioBitrate.toInt()) * 1000;
+    if (sourceHasVideo && !setting.videoCodec.isEmpty())
+        bitsPerSecond += static_cast<qint64>(setting.videoBitrate.toInt()) * 1000;
+    if (!setting.audioCodec.isEmpty())
+        bitsPerSecond += static_cast<qint64>(setting.audioBitrate.toInt()) * 1000;
     return static_cast<qint64>(durationSeconds * static_cast<double>(bitsPerSecond) / 8.0);
 }
 
-QString targetInfoText(const OutputSetting& setting, double durationSeconds) {
-    return setting.videoResolution + ' ' + formatSize(estimatedOutputBytes(setting, durationSeconds));
+QString targetInfoText(const OutputSetting& setting, double durationSeconds, bool sourceHasVideo) {
+    const bool video = sourceHasVideo && !setting.videoCodec.isEmpty();
+    const QString shape = video ? setting.videoResolution
+                                : QCoreApplication::translate("TaskStatus", "audio only");
+    return shape + ' ' + formatSize(estimatedOutputBytes(setting, durationSeconds, sourceHasVideo));
 }

@@ -16,6 +16,10 @@ enum class TaskPhase {
 
 TaskPhase taskPhaseOf(int engineState);
 
+// A remaining time is shown from this much progress and running time on.
+constexpr double kMinProgressForEstimate = 5.0;
+constexpr qint64 kMinSecondsForEstimate = 3;
+
 struct TaskStatusView {
     TaskPhase phase = TaskPhase::Unknown;
     int progressValue = 0;         // 0..100 for a progress bar; at least 1 once running
@@ -29,8 +33,8 @@ TaskStatusView taskStatusView(int state, double progress, qint64 elapsedSeconds)
 // "hh:mm:ss" (wrapping past 24 hours like a clock).
 QString clockText(qint64 seconds);
 
-// Estimated output size from the setting's leading bit rate: video's when it has a video
-// codec, else audio's.
-qint64 estimatedOutputBytes(const OutputSetting& setting, double durationSeconds);
-// "<resolution> <size>", e.g. "640*480 7.15 MB".
-QString targetInfoText(const OutputSetting& setting, double durationSeconds);
+// Estimated output size from the setting's bit rates: video's (when the source has pictures
+// and the profile a video codec) plus audio's.
+qint64 estimatedOutputBytes(const OutputSetting& setting, double durationSeconds, bool sourceHasVideo);
+// "<resolution> <size>", e.g. "640*480 7.15 MB", or "audio only 2.29 MB".
+QString targetInfoText(const OutputSetting& setting, double durationSeconds, bool sourceHasVideo);

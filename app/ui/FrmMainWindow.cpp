@@ -1,11 +1,13 @@
 #include "FrmMainWindow.h"
 
+#include <QCloseEvent>
 #include <QCursor>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMimeData>
 #include <QPixmap>
 #include <QUrl>
@@ -20,6 +22,7 @@
 #include "frmProfileSet.h"
 #include "folder_path.h"
 #include "frmShutdown.h"
+#include "output_folder.h"
 #include "power_off.h"
 #include "product_info.h"
 #include "skin.h"
@@ -57,7 +60,13 @@ FrmMainWindow::FrmMainWindow(AppContext& context, std::unique_ptr<PowerOffBacken
     btnShowHide_->setFocusPolicy(Qt::NoFocus);
     btnShowHide_->setGeometry(0, 0, 31, 27);
     connect(btnShowHide_, &QPushButton::clicked, this, &FrmMainWindow::on_btnShowHide_clicked);
-    connect(ui_->actExit, &QAction::triggered, qApp, &QCoreApplication::quit);
+    // Through close(), so a running conversion is asked about first.
+    connect(ui_->actExit, &QAction::triggered, this, &QWidget::close);
+
+    runSummary_ = new QLabel(ui_->widgetTask);
+    runSummary_->setObjectName("lblRunSummary");
+    runSummary_->hide();
+    ui_->taskLayout->addWidget(runSummary_);
 
     const QPixmap nav(":/frmMain/frameNav");
     if (!nav.isNull())
@@ -98,6 +107,26 @@ FrmMainWindow::~FrmMainWindow() {
     stopConversion();
 }
 
+void FrmMainWindow::closeEvent(QCloseEvent* event) {
+    if (running_) {
+        const auto answer = DialogSeam::instance().ask(
+            QMessageBox::Question, tr("Quit"),
+            tr("A conversion is running. Stop it and quit? Files not finished yet are not kept."),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes) {
+            event->ignore();
+            return;
+        }
+        cancelConversion();
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void FrmMainWindow::stopForQuit() {
+    if (running_)
+        cancelConversion();
+}
+
 void FrmMainWindow::dragEnterEvent(QDragEnterEvent* event) {
     event->acceptProposedAction();
 }
@@ -120,7 +149,7 @@ bool FrmMainWindow::addFiles(const QStringList& paths) {
         // Folders and other containers are not taken: only Matroska files by their suffix.
         if (path.isEmpty() || !IsMatroskaFile(path) || QFileInfo(path).isDir())
             continue;
-        added |= sources_.add(path) >= 0;
+        added |= sources_.add(QFileInfo(path).absoluteFilePath()) >= 0;
     }
     if (added)
         rebuildTaskRows();
@@ -160,6 +189,8 @@ void FrmMainWindow::on_actClearTasks_triggered() {
 
 void FrmMainWindow::rebuildTaskRows() {
     QListWidget* list = ui_->taskList;
+    // Outcomes describe the list as it was run; a changed list starts afresh.
+    clearOutcomes();
     list->setUpdatesEnabled(false);
     QSet<void*> shown;
     for (int i = list->count() - 1; i >= 0; --i) {
@@ -181,6 +212,8 @@ void FrmMainWindow::rebuildTaskRows() {
             continue;
         auto* row = new QTaskWidget(source);
         connect(row, &QTaskWidget::btnDelclick, this, &FrmMainWindow::on_taskbtnDel_clicked);
+        connect(row, &QTaskWidget::openOutputRequested, this, &FrmMainWindow::openOutputFolder);
+        connect(row, &QTaskWidget::detailsRequested, this, &FrmMainWindow::showTaskDetails);
         row->setThumbnail(source->thumbnail());
         if (profiles_->outputSetting())
             row->setTargetInfo(*profiles_->outputSetting());
@@ -223,9 +256,12 @@ void FrmMainWindow::updateUiState() {
 void FrmMainWindow::on_btnConvert_clicked() {
     if (!running_) {
         if (sources_.count() > 0) {
-            startConversion();
-            running_ = true;
-            pollTimer_.start();
+            if (startConversion()) {
+                running_ = true;
+                pollTimer_.start();
+            } else {
+                ui_->btnConvert->setChecked(false);
+            }
         } else {
             DialogSeam::instance().information(tr("Hint"), tr("no tasks"));
             ui_->btnConvert->setChecked(false);
@@ -237,20 +273,107 @@ void FrmMainWindow::on_btnConvert_clicked() {
     const auto answer = DialogSeam::instance().ask(QMessageBox::Information, tr("Information"),
                                                    tr("Cancel conversion?"),
                                                    QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-    if (answer == QMessageBox::Yes) {
-        stopConversion();
-        ui_->btnConvert->setChecked(false);
-        running_ = false;
-        pollTimer_.stop();
-        updateUiState();
+    if (answer == QMessageBox::Yes)
+        cancelConversion();
+}
+
+bool FrmMainWindow::startConversion() {
+    const OutputSetting* setting = profiles_->outputSetting();
+    if (setting == nullptr)
+        return false;
+    const QString folder = settings_->outputFileDir();
+    QString reason;
+    if (!prepareOutputFolder(folder, &reason)) {
+        DialogSeam::instance().ask(QMessageBox::Warning, tr("Output folder"),
+                                   reason + ' ' + tr("Choose another output folder."), QMessageBox::Ok,
+                                   QMessageBox::Ok);
+        return false;
+    }
+    shutdownDialog_->markStart();
+    stopConversion();
+    clearOutcomes();
+    if (!run_.start(sources_, *setting, folder, settings_->maxTasksAtOnce())) {
+        DialogSeam::instance().information(tr("Conversion"), tr("The media engine could not start a conversion."));
+        return false;
+    }
+    return true;
+}
+
+void FrmMainWindow::cancelConversion() {
+    // Tasks that ended before the stop keep what became of them; the rest were stopped.
+    collectOutcomes();
+    stopConversion();
+    for (int i = 0; i < taskRowCount(); ++i)
+        if (QTaskWidget* row = taskRow(i); row && !row->hasOutcome())
+            row->showOutcome(taskOutcome(MediaBased::TaskWaiting, {}, true), {}, {});
+    pollTimer_.stop();
+    ui_->btnConvert->setChecked(false);
+    running_ = false;
+    updateUiState();
+    showRunSummary();
+}
+
+void FrmMainWindow::collectOutcomes() {
+    for (int t = 0; t < run_.taskCount(); ++t) {
+        const MediaBased::ConvertTask* task = run_.task(t);
+        QTaskWidget* row = taskRow(run_.sourceIndex(t));
+        if (task == nullptr || row == nullptr || row->hasOutcome())
+            continue;
+        const int state = task->state.load(std::memory_order_acquire);
+        if (state != MediaBased::TaskFinished && state != MediaBased::TaskFailed)
+            continue;
+        const QString log = run_.taskLog(t);
+        row->showOutcome(taskOutcome(state, log, false), run_.targetPath(t), log);
     }
 }
 
-void FrmMainWindow::startConversion() {
-    shutdownDialog_->markStart();
-    stopConversion();
-    if (const OutputSetting* setting = profiles_->outputSetting())
-        run_.start(sources_, *setting, settings_->outputFileDir(), settings_->maxTasksAtOnce());
+void FrmMainWindow::clearOutcomes() {
+    runSummary_->hide();
+    runSummary_->clear();
+    for (int i = 0; i < taskRowCount(); ++i)
+        if (QTaskWidget* row = taskRow(i))
+            row->showOutcome(TaskOutcome(), {}, {});
+}
+
+void FrmMainWindow::showRunSummary() {
+    int finished = 0, failed = 0, stopped = 0;
+    for (int i = 0; i < taskRowCount(); ++i) {
+        const QTaskWidget* row = taskRow(i);
+        if (row == nullptr)
+            continue;
+        switch (row->outcome().kind) {
+            case OutcomeKind::Finished:
+            case OutcomeKind::FinishedEarly:
+                ++finished;
+                break;
+            case OutcomeKind::Failed:
+                ++failed;
+                break;
+            case OutcomeKind::Stopped:
+                ++stopped;
+                break;
+            case OutcomeKind::Pending:
+                break;
+        }
+    }
+    const QString summary = outcomeSummary(finished, failed, stopped);
+    runSummary_->setText(summary.isEmpty() ? QString() : tr("Conversion ended: %1").arg(summary));
+    runSummary_->setVisible(!summary.isEmpty());
+}
+
+QString FrmMainWindow::runSummaryText() const {
+    return runSummary_->isVisible() ? runSummary_->text() : QString();
+}
+
+void FrmMainWindow::openOutputFolder(const QString& targetPath) {
+    DialogSeam::instance().openUrl(QUrl::fromLocalFile(QFileInfo(targetPath).absolutePath()));
+}
+
+void FrmMainWindow::showTaskDetails(QTaskWidget* row) {
+    const QString log = row->outcomeLog().trimmed();
+    const QString text = row->outcomeText() + QStringLiteral("\n\n") +
+                         (log.isEmpty() ? tr("The media engine reported nothing for this file.") : log);
+    DialogSeam::instance().showText(this, tr("Details: %1").arg(row->source()->fileName()), text);
 }
 
 void FrmMainWindow::stopConversion() {
@@ -260,7 +383,7 @@ void FrmMainWindow::stopConversion() {
 void FrmMainWindow::on_timer() {
     if (!run_.isActive())
         return;
-    // The rows also get the last states, so a finished run leaves "Finished" or "Error".
+    // Read before the rows, so every task counted as ended has its outcome below.
     const bool ended = run_.unfinishedCount() == 0;
     for (int t = 0; t < run_.taskCount(); ++t) {
         const MediaBased::ConvertTask* task = run_.task(t);
@@ -268,6 +391,7 @@ void FrmMainWindow::on_timer() {
         if (task && row)
             row->updateStatus(*task);
     }
+    collectOutcomes();
     if (ended)
         finishConversion();
 }
@@ -278,6 +402,7 @@ void FrmMainWindow::finishConversion() {
     ui_->btnConvert->setChecked(false);
     running_ = false;
     updateUiState();
+    showRunSummary();
     if (settings_->shutdownAfterFinished() && shutdownDialog_->arm())
         shutdownDialog_->exec();
 }

@@ -15,6 +15,7 @@ class AppContext;
 class AppSettings;
 class CCheckUpdate;
 class ProfileManager;
+class QLabel;
 class QListWidgetItem;
 class QPushButton;
 class QTaskWidget;
@@ -46,6 +47,10 @@ public:
     frmShutdown* shutdownDialog() const { return shutdownDialog_; }
     CCheckUpdate* updateChecker() const { return updateChecker_; }
     int navHeight() const { return navHeight_; }
+    // "Conversion ended: 3 finished, 1 failed" after a run, empty while none has ended.
+    QString runSummaryText() const;
+    // Stops a running conversion without asking: the session is ending.
+    void stopForQuit();
 
     // One poll of the running conversion: rows, progress, the end of the run. The window's
     // timer calls it; connected by hand, so kept out of the meta-object, whose by-name
@@ -53,6 +58,7 @@ public:
     void on_timer();
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -81,9 +87,17 @@ private:
     void on_profileId_changed(int id);
     void on_checkupdate_callback(QString lastVersion, QString updateUrl, QString error);
 
-    void startConversion();
+    // False, after saying why, when the run cannot start.
+    bool startConversion();
     void stopConversion();
+    void cancelConversion();
     void finishConversion();
+    // Gives every row whose task has ended its outcome, once.
+    void collectOutcomes();
+    void clearOutcomes();
+    void showRunSummary();
+    void openOutputFolder(const QString& targetPath);
+    void showTaskDetails(QTaskWidget* row);
     void updateUiState();
     void fillProfileTabs();
     void setShutdownActionText(bool on);
@@ -92,6 +106,7 @@ private:
 
     std::unique_ptr<Ui::FrmMainWindowClass> ui_;
     QPushButton* btnShowHide_ = nullptr;
+    QLabel* runSummary_ = nullptr;
     AppContext& context_;
     SourceList& sources_;
     ProfileManager* profiles_;

@@ -1,5 +1,7 @@
 #include "QTaskWidget.h"
 
+#include <QEvent>
+#include <QFileInfo>
 #include <QPixmap>
 
 #include "output_setting.h"
@@ -15,6 +17,9 @@ QTaskWidget::QTaskWidget(SourceFile* source, QWidget* parent)
     setFocusPolicy(Qt::NoFocus);
     ui_->lblTime->hide();
     ui_->progressBar->hide();
+    ui_->lblOutcome->hide();
+    ui_->lblOutcome->installEventFilter(this);
+    connect(ui_->lblOutcome, &QLabel::linkActivated, this, &QTaskWidget::on_outcomeLinkActivated);
     ui_->lblFileName->setText(source->fileName());
     ui_->lblFileName->setToolTip(source->path());
     ui_->lblInfo->setText(source->resolutionText() + ' ' + source->sizeText());
@@ -51,12 +56,16 @@ void QTaskWidget::setThumbnail(const QImage& image) {
 }
 
 void QTaskWidget::setTargetInfo(const OutputSetting& setting) {
-    ui_->lblOutInfo->setText(targetInfoText(setting, source_->duration()));
+    ui_->lblOutInfo->setText(targetInfoText(setting, source_->duration(), source_->videoStream() >= 0));
 }
 
 void QTaskWidget::setRunMode(bool on) {
     if (on) {
         started_ = false;
+        outcome_ = TaskOutcome();
+        outcomeTarget_.clear();
+        outcomeLog_.clear();
+        ui_->lblOutcome->hide();
         ui_->lblTime->setText(tr("Wait"));
         ui_->lblTime->show();
         ui_->progressBar->setValue(0);
@@ -67,7 +76,92 @@ void QTaskWidget::setRunMode(bool on) {
         ui_->progressBar->hide();
         ui_->progressBar->setValue(0);
         ui_->btnDel->show();
+        ui_->lblOutcome->setVisible(hasOutcome());
     }
+}
+
+void QTaskWidget::showOutcome(const TaskOutcome& outcome, const QString& targetPath, const QString& log) {
+    outcome_ = outcome;
+    outcomeTarget_ = targetPath;
+    outcomeLog_ = log;
+    refreshOutcomeLine();
+}
+
+QString QTaskWidget::outcomeText() const {
+    const QString name = QFileInfo(outcomeTarget_).fileName();
+    switch (outcome_.kind) {
+        case OutcomeKind::Finished:
+            return tr("Finished: %1").arg(name);
+        case OutcomeKind::FinishedEarly:
+            return tr("Finished — %1: %2").arg(outcome_.reason, name);
+        case OutcomeKind::Failed:
+            return tr("Failed: %1").arg(outcome_.reason);
+        case OutcomeKind::Stopped:
+            return tr("Stopped");
+        case OutcomeKind::Pending:
+            break;
+    }
+    return {};
+}
+
+void QTaskWidget::refreshOutcomeLine() {
+    QLabel* line = ui_->lblOutcome;
+    if (!hasOutcome()) {
+        line->clear();
+        return;
+    }
+    // The reason may be long: it gives way first, the links stay whole.
+    const QFontMetrics metrics(line->font());
+    const auto fit = [&](const QString& text, int reserved) {
+        return metrics.elidedText(text, Qt::ElideRight, std::max(40, line->width() - reserved)).toHtmlEscaped();
+    };
+    const QString details = tr("Details");
+    const QString detailsLink = QStringLiteral(" &nbsp;<a href=\"details\">%1</a>").arg(details);
+    const int detailsWidth = metrics.horizontalAdvance(QStringLiteral("  ") + details);
+    const QString name = QFileInfo(outcomeTarget_).fileName();
+    QString html;
+    switch (outcome_.kind) {
+        case OutcomeKind::Finished:
+            html = tr("Finished:") + QStringLiteral(" <a href=\"open\">%1</a>")
+                                         .arg(fit(name, metrics.horizontalAdvance(tr("Finished:") + ' ')));
+            break;
+        case OutcomeKind::FinishedEarly: {
+            const QString lead = tr("Finished — %1:").arg(outcome_.reason);
+            const int nameWidth = std::min(metrics.horizontalAdvance(name) + 4, line->width() / 3);
+            html = fit(lead, nameWidth + detailsWidth) +
+                   QStringLiteral(" <a href=\"open\">%1</a>").arg(fit(name, line->width() - nameWidth)) +
+                   detailsLink;
+            break;
+        }
+        case OutcomeKind::Failed:
+            html = QStringLiteral("<span style=\"color:#b3261e\">%1</span>")
+                       .arg(fit(outcomeText(), detailsWidth)) +
+                   detailsLink;
+            break;
+        case OutcomeKind::Stopped:
+            html = tr("Stopped").toHtmlEscaped();
+            break;
+        case OutcomeKind::Pending:
+            break;
+    }
+    line->setText(html);
+    line->setToolTip(outcome_.kind == OutcomeKind::Finished || outcome_.kind == OutcomeKind::FinishedEarly
+                         ? outcomeText() + '\n' + outcomeTarget_
+                         : outcomeText());
+}
+
+bool QTaskWidget::eventFilter(QObject* watched, QEvent* event) {
+    // The line's own width decides how much of the reason fits.
+    if (watched == ui_->lblOutcome && event->type() == QEvent::Resize)
+        refreshOutcomeLine();
+    return QWidget::eventFilter(watched, event);
+}
+
+void QTaskWidget::on_outcomeLinkActivated(const QString& link) {
+    if (link == QLatin1String("open"))
+        emit openOutputRequested(outcomeTarget_);
+    else if (link == QLatin1String("details"))
+        emit detailsRequested(this);
 }
 
 void QTaskWidget::updateStatus(const ConvertTask& task) {
@@ -87,7 +181,7 @@ void QTaskWidget::updateStatus(int state, double progress, const QDateTime& now)
             text = tr("Wait");
             break;
         case TaskPhase::Running:
-            text = view.remainingSeconds >= 0 ? tr("Remaining:") + clockText(view.remainingSeconds)
+            text = view.remainingSeconds >= 0 ? tr("Remaining: %1").arg(clockText(view.remainingSeconds))
                                               : tr("Run...");
             break;
         case TaskPhase::Finished:

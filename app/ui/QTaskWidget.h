@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "task_outcome.h"
 #include "vantrel/records.h"
 
 namespace Ui {
@@ -29,19 +30,40 @@ public:
     // The same, with the time taken from the caller (tests).
     void updateStatus(int state, double progress, const QDateTime& now);
 
+    // Keeps what became of the task until the next run or until the row goes: the outcome,
+    // the output's path (finished tasks) and the engine's log for the details.
+    void showOutcome(const TaskOutcome& outcome, const QString& targetPath, const QString& log);
+    bool hasOutcome() const { return outcome_.kind != OutcomeKind::Pending; }
+    const TaskOutcome& outcome() const { return outcome_; }
+    const QString& outcomeLog() const { return outcomeLog_; }
+    // What the outcome line reads, without its markup.
+    QString outcomeText() const;
+
     QString statusText() const;
     int progressValue() const;
 
 signals:
     void btnDelclick(void* source);
+    // The output's folder should open, with the output selected where the desktop can.
+    void openOutputRequested(const QString& targetPath);
+    void detailsRequested(QTaskWidget* row);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
     void on_btnDel_clicked();
     void on_cbxAudioIndex_currentIndexChanged(int index);
 
 private:
+    void on_outcomeLinkActivated(const QString& link);
+    void refreshOutcomeLine();
+
     std::unique_ptr<Ui::TaskWidget> ui_;
     SourceFile* source_;
     bool started_ = false;
     QDateTime startTime_;
+    TaskOutcome outcome_;
+    QString outcomeTarget_;
+    QString outcomeLog_;
 };

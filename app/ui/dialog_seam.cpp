@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QDesktopServices>
 
+#include "text_viewer.h"
+
 namespace {
 
 DialogSeam* installed = nullptr;
@@ -16,6 +18,10 @@ DialogSeam& DialogSeam::instance() {
 
 void DialogSeam::setInstance(DialogSeam* seam) {
     installed = seam;
+}
+
+void DialogSeam::showText(QWidget* parent, const QString& title, const QString& text) {
+    showTextViewer(parent, title, text);
 }
 
 QMessageBox::StandardButton DesktopDialogSeam::ask(QMessageBox::Icon icon, const QString& title,

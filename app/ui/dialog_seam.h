@@ -29,6 +29,9 @@ public:
     virtual QString getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir,
                                          QFileDialog::Options options) = 0;
 
+    // A long text (a task's log) in a viewer that does not block; the real one by default.
+    virtual void showText(QWidget* parent, const QString& title, const QString& text);
+
     // An information box with only an OK button.
     void information(const QString& title, const QString& text) {
         ask(QMessageBox::Information, title, text, QMessageBox::Ok, QMessageBox::Ok);

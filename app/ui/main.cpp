@@ -6,6 +6,7 @@
 #include "dialog_seam.h"
 #include "power_off.h"
 #include "product_info.h"
+#include "quit_signals.h"
 #include "skin.h"
 
 int main(int argc, char** argv) {
@@ -26,6 +27,16 @@ int main(int argc, char** argv) {
     }
 
     FrmMainWindow window(context, createSystemPowerOff());
+    // A logout or kill ends the run cleanly: no half-written file is left behind.
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &window, [&window] {
+        window.stopForQuit();
+        QApplication::quit();
+    });
+    // Files given on the command line (a file manager's "Open With") start the list.
+    const QStringList files = QApplication::arguments().mid(1);
+    if (!files.isEmpty())
+        window.addFiles(files);  // relative names are taken from the working folder
     window.show();
     return QApplication::exec();
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "output_setting.h"
 #include "vantrel/records.h"
 
 using namespace MediaBased;
@@ -21,6 +22,10 @@ TEST(TaskStatus, RemainingTimeIsEstimatedOnlyOnceThereIsEnoughToGoOn) {
     EXPECT_EQ(early.progressValue, 1) << "a running task shows it has begun";
     EXPECT_EQ(early.remainingSeconds, -1);
 
+    EXPECT_EQ(taskStatusView(TaskRunning, 4.9, 60).remainingSeconds, -1) << "too little progress";
+    EXPECT_EQ(taskStatusView(TaskRunning, 40.0, 2).remainingSeconds, -1) << "too little time";
+    EXPECT_EQ(taskStatusView(TaskRunning, 5.0, 3).remainingSeconds, 57);
+
     const TaskStatusView quarter = taskStatusView(TaskRunning, 25.0, 60);
     EXPECT_EQ(quarter.progressValue, 25);
     EXPECT_EQ(quarter.remainingSeconds, 180);
@@ -29,4 +34,20 @@ TEST(TaskStatus, RemainingTimeIsEstimatedOnlyOnceThereIsEnoughToGoOn) {
     EXPECT_EQ(taskStatusView(TaskFailed, 100.0, 60).remainingSeconds, -1);
     EXPECT_EQ(clockText(3723), "01:02:03");
     EXPECT_EQ(clockText(86400 + 5), "00:00:05") << "past a day it wraps like a clock";
+}
+
+TEST(TaskStatus, TargetEstimateCountsEveryStreamTheOutputGets) {
+    OutputSetting setting;
+    setting.videoCodec = "AVC1";
+    setting.videoBitrate = "800";
+    setting.videoResolution = "640*360";
+    setting.audioCodec = "MP4A";
+    setting.audioBitrate = "128";
+    // 100 s of 928 kbit/s, 128 kbit/s when the source has no pictures.
+    EXPECT_EQ(estimatedOutputBytes(setting, 100.0, true), 11600000);
+    EXPECT_EQ(estimatedOutputBytes(setting, 100.0, false), 1600000);
+    EXPECT_EQ(targetInfoText(setting, 100.0, true), "640*360 11.06 MB");
+    EXPECT_EQ(targetInfoText(setting, 100.0, false), "audio only 1.53 MB");
+    setting.videoCodec.clear();
+    EXPECT_EQ(targetInfoText(setting, 100.0, true), "audio only 1.53 MB") << "an audio profile";
 }

@@ -1,0 +1,141 @@
+// The main window with its dialogs answered by the test, shared by the window's test files.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+
+#include "FrmMainWindow.h"
+#include "QTaskWidget.h"
+#include "app_context.h"
+#include "dialog_seam.h"
+#include "engine_test_support.h"
+#include "power_off.h"
+#include "process_helpers.h"
+#include "ui_FrmMainWindow.h"
+
+namespace window_test {
+
+
+class RecordingPowerOff : public PowerOffBackend {
+public:
+    bool requestPowerOff() override {
+        ++requests;
+        return true;
+    }
+    int requests = 0;
+};
+
+// Answers every box and dialog from queues the test fills, and remembers what was asked.
+class ScriptedSeam : public DialogSeam {
+public:
+    QMessageBox::StandardButton ask(QMessageBox::Icon, const QString& title, const QString& text,
+                                    QMessageBox::StandardButtons, QMessageBox::StandardButton defaultButton,
+                                    const ButtonTexts&) override {
+        asked.append(title + ": " + text);
+        return answers.isEmpty() ? defaultButton : answers.takeFirst();
+    }
+    bool openUrl(const QUrl& url) override {
+        opened.append(url);
+        return true;
+    }
+    void showText(QWidget*, const QString& title, const QString& text) override {
+        shown.append(title + "\n" + text);
+    }
+    QStringList getOpenFileNames(QWidget*, const QString&, const QString&, const QString&) override {
+        return files;
+    }
+    QString getExistingDirectory(QWidget*, const QString&, const QString&, QFileDialog::Options) override {
+        return folder;
+    }
+
+    QList<QMessageBox::StandardButton> answers;
+    QStringList asked;
+    QList<QUrl> opened;
+    QStringList shown;
+    QStringList files;
+    QString folder;
+};
+
+// Reaches the window's drop handler the way Qt's drag-and-drop machinery calls it.
+class DroppableWindow : public FrmMainWindow {
+public:
+    using FrmMainWindow::FrmMainWindow;
+    void drop(QDropEvent* event) { dropEvent(event); }
+    void dragEnter(QDragEnterEvent* event) { dragEnterEvent(event); }
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        AppContext& context = AppContext::instance();
+        ASSERT_NE(context.mediaManager(), nullptr);
+        ASSERT_TRUE(context.loadProfiles(QStringLiteral(CORVANE_SHIPPED_PROFILE)));
+    }
+
+    void SetUp() override {
+        DialogSeam::setInstance(&seam_);
+        AppContext::instance().sourceList().clear();
+        // No automatic update check: it would answer with a box of its own.
+        AppContext::instance().settings()->setCheckForUpdate(false);
+        AppContext::instance().settings()->qsettings()->setValue("UpdateUrl", "http://127.0.0.1:9");
+        AppContext::instance().settings()->setOutputFileDir(dir_.path() + "/out");
+        auto powerOff = std::make_unique<RecordingPowerOff>();
+        powerOff_ = powerOff.get();
+        window_ = std::make_unique<DroppableWindow>(AppContext::instance(), std::move(powerOff));
+        window_->show();
+    }
+
+    void TearDown() override {
+        window_.reset();
+        AppContext::instance().sourceList().clear();
+        DialogSeam::setInstance(nullptr);
+    }
+
+    QString Copy(const char* fixture, const QString& name) {
+        const QString path = dir_.path() + "/" + name;
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        EXPECT_TRUE(QFile::copy(QString::fromStdString(TestMedia(fixture)), path)) << name.toStdString();
+        return path;
+    }
+
+    void Drop(const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        window_->dragEnter(&enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent event(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        window_->drop(&event);
+    }
+
+    bool WaitUntil(const std::function<bool()>& done, int milliseconds) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            if (clock.elapsed() > milliseconds)
+                return false;
+            QTest::qWait(50);
+        }
+        return true;
+    }
+
+    Ui::FrmMainWindowClass& ui() { return *window_->form(); }
+
+    QTemporaryDir dir_;
+    ScriptedSeam seam_;
+    RecordingPowerOff* powerOff_ = nullptr;
+    std::unique_ptr<DroppableWindow> window_;
+};
+
+}  // namespace window_test
