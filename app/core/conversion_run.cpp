@@ -68,6 +68,10 @@ QString ConversionRun::targetPath(int index) const {
     return targets_.value(index);
 }
 
+bool ConversionRun::waitForChange(int milliseconds) const {
+    return converter_ != nullptr && converter_->WaitForTaskChange(milliseconds);
+}
+
 QString ConversionRun::taskLog(int index) const {
     if (converter_ == nullptr || index < 0)
         return {};

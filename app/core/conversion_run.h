@@ -34,6 +34,9 @@ public:
     const MediaBased::ConvertTask* task(int index) const;
     // Output path of task i: the name the file got once the task finished.
     QString targetPath(int index) const;
+    // Waits up to milliseconds for a task to start or end; true when one did since this
+    // thread last asked. Clients wake on it instead of polling at a fixed pace.
+    bool waitForChange(int milliseconds) const;
     // What the engine reported while task i ran, one line each; empty before it starts.
     QString taskLog(int index) const;
     // Source-list index of task i (tasks the engine refused are skipped).

@@ -2,6 +2,7 @@
 // convert button that doubles as the cancel button.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTimer>
 #include <memory>
@@ -56,6 +57,8 @@ public:
     // timer calls it; connected by hand, so kept out of the meta-object, whose by-name
     // connection would look for an object called "timer".
     void on_timer();
+    // The timer's tick: a full poll when a task started or ended, or when the progress is due.
+    void checkRun();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -116,6 +119,7 @@ private:
     ConversionRun run_;
     bool running_ = false;
     QTimer pollTimer_;
+    QElapsedTimer sinceRefresh_;
     frmAbout* aboutDialog_ = nullptr;
     frmOptions* optionsDialog_ = nullptr;
     frmProfileSet* profileSetDialog_ = nullptr;

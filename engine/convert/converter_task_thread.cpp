@@ -58,6 +58,8 @@ void ConverterTaskThread::Run() {
     task_->progress.store(100.0, std::memory_order_relaxed);
     // Release: a client that reads Finished with acquire then reads the final target path.
     task_->state.store(finished ? TaskFinished : TaskFailed, std::memory_order_release);
+    if (ended_)
+        ended_();
 }
 
 bool ConverterTaskThread::Convert() {

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,9 +18,10 @@ class OutputFile;
 class ConverterTaskThread final : public SystemBased::CBaseThread {
 public:
     // What the worker reports goes to log as well as to the engine log.
+    // ended is called on the worker's thread once the task's final state is stored.
     ConverterTaskThread(ConvertTask* task, IMediaTaskConfig* config, IMediaManager* manager,
-                        std::shared_ptr<SystemBased::TaskLog> log)
-        : task_(task), config_(config), manager_(manager), log_(std::move(log)) {}
+                        std::shared_ptr<SystemBased::TaskLog> log, std::function<void()> ended)
+        : task_(task), config_(config), manager_(manager), log_(std::move(log)), ended_(std::move(ended)) {}
     ~ConverterTaskThread() override = default;
 
     void Run() override;
@@ -40,6 +42,7 @@ private:
     IMediaTaskConfig* config_;
     IMediaManager* manager_;
     std::shared_ptr<SystemBased::TaskLog> log_;
+    std::function<void()> ended_;
     std::atomic<bool> stopRequested_{false};
 };
 

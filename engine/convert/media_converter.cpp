@@ -1,5 +1,7 @@
 #include "convert/media_converter.h"
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <new>
 #include <string>
@@ -11,8 +13,6 @@
 namespace MediaBased {
 namespace {
 
-constexpr uint32_t kSchedulerPassMs = 100;
-
 bool IsActive(int32_t state) {
     return state == TaskRunning || state == TaskHeld;
 }
@@ -22,6 +22,8 @@ bool HasEnded(int32_t state) {
 }
 
 }  // namespace
+
+thread_local uint64_t CMediaConverter::seenChangeCount_ = 0;
 
 CMediaConverter::CMediaConverter(IMediaManager* manager)
     : manager_(manager), maxParallel_(SystemBased::GetProcessorCount()) {}
@@ -50,7 +52,9 @@ int32_t CMediaConverter::AddTask(IMediaTaskConfig* config) {
         // The record owns the clone from here on; DestroyTaskLocked ends it.
         task->config = copy.release();
         task.release();
-        return static_cast<int32_t>(tasks_.size());
+        const auto count = static_cast<int32_t>(tasks_.size());
+        Wake();  // a running batch takes it as soon as there is room
+        return count;
     } catch (...) {
         return -1;
     }
@@ -107,11 +111,13 @@ bool CMediaConverter::Start() {
     paused_.store(false);
     stopping_.store(false);
     startRequested_.store(true);
+    Wake();
     return true;
 }
 
 bool CMediaConverter::Pause() {
     paused_.store(true);
+    Wake();
     return true;
 }
 
@@ -123,6 +129,7 @@ bool CMediaConverter::Stop() {
         tasks_.clear();
     }
     stopping_.store(true);
+    Wake();
     if (schedulerStarted_.load())
         Join();
     return true;
@@ -147,20 +154,51 @@ bool CMediaConverter::SetMaxParallelTasks(int32_t count) {
     if (count > SystemBased::GetProcessorCount())
         return false;
     maxParallel_.store(count);
+    Wake();
     return true;
+}
+
+bool CMediaConverter::WaitForTaskChange(int32_t timeoutMs) {
+    std::unique_lock<std::mutex> lock(changeLock_);
+    const bool changed = changed_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
+                                           [&] { return changeCount_ != seenChangeCount_; });
+    seenChangeCount_ = changeCount_;
+    return changed;
+}
+
+void CMediaConverter::Wake() {
+    {
+        std::lock_guard<std::mutex> lock(wakeLock_);
+        wakeRequested_ = true;
+    }
+    wake_.notify_one();
+}
+
+void CMediaConverter::OnTaskChanged() {
+    {
+        std::lock_guard<std::mutex> lock(changeLock_);
+        ++changeCount_;
+    }
+    changed_.notify_all();
+    Wake();
 }
 
 void CMediaConverter::Run() {
     while (!stopping_.load()) {
+        {
+            std::unique_lock<std::mutex> lock(wakeLock_);
+            wake_.wait(lock, [&] { return wakeRequested_; });
+            wakeRequested_ = false;
+        }
+        if (stopping_.load())
+            break;
         if (paused_.load()) {
             if (startRequested_.load()) {
                 HoldRunningTasks();
                 startRequested_.store(false);
             }
-            SystemBased::SleepMilliseconds(kSchedulerPassMs);
             JoinEndedWorkers();
         } else {
-            SystemBased::SleepMilliseconds(kSchedulerPassMs);
             StartWaitingTasks();
         }
     }
@@ -205,7 +243,8 @@ void CMediaConverter::StartWaitingTasks() {
         if (task->state.load(std::memory_order_relaxed) != TaskWaiting)
             continue;
         const std::shared_ptr<SystemBased::TaskLog>& log = logs_[task];
-        task->worker = new (std::nothrow) ConverterTaskThread(task, task->config, manager_, log);
+        task->worker = new (std::nothrow)
+            ConverterTaskThread(task, task->config, manager_, log, [this] { OnTaskChanged(); });
         task->state.store(TaskRunning);
         if (task->worker == nullptr || !task->worker->TryStart()) {
             // Out of threads or memory: this task fails, the batch goes on.
@@ -217,8 +256,10 @@ void CMediaConverter::StartWaitingTasks() {
             task->worker = nullptr;
             task->progress.store(100.0, std::memory_order_relaxed);
             task->state.store(TaskFailed, std::memory_order_release);
+            OnTaskChanged();
             continue;
         }
+        OnTaskChanged();
         --free;
     }
 }

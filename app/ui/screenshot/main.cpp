@@ -1,5 +1,6 @@
-// Renders the main window with three tasks, one of them mid-conversion, to a PNG file.
-// Usage: corvane-screenshot OUTPUT.png MEDIA_DIR
+// Renders the main window with three tasks, one of them mid-conversion, to a PNG file; with
+// "ended", the window after a run in which some files converted and some could not.
+// Usage: corvane-screenshot OUTPUT.png MEDIA_DIR [ended]
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -31,11 +32,50 @@ bool MakeLongInput(const QString& path) {
                                         "ultrafast", "-c:a", "aac", path}) == 0;
 }
 
+bool Save(QWidget& window, const QString& output) {
+    const bool saved = window.grab().save(output);
+    std::fprintf(stderr, "%s %s\n", saved ? "wrote" : "could not write", qPrintable(output));
+    return saved;
+}
+
+// Two files that convert, one cut off after its headers and one deleted after it was added.
+int RenderEndedRun(QApplication& app, AppContext& context, const QString& home, const QString& media,
+                   const QString& output) {
+    const QString interview = home + "/Interview (two languages).mkv";
+    const QString concert = home + "/Concert recording.mka";
+    const QString damaged = home + "/Damaged download.mkv";
+    const QString moved = home + "/Moved away.mkv";
+    QFile::copy(media + "/two_audio_subs.mkv", interview);
+    QFile::copy(media + "/audio_only.mka", concert);
+    QFile::copy(media + "/h264_aac.mkv", moved);
+    QFile whole(media + "/h264_aac.mkv");
+    QFile cut(damaged);
+    if (!whole.open(QIODevice::ReadOnly) || !cut.open(QIODevice::WriteOnly))
+        return 1;
+    cut.write(whole.read(4096));
+    cut.close();
+
+    FrmMainWindow window(context, std::make_unique<NoPowerOff>());
+    window.resize(980, 660);
+    window.show();
+    window.addFiles({interview, damaged, concert, moved});
+    QFile::remove(moved);
+    if (auto* convert = window.findChild<QPushButton*>("btnConvert"))
+        convert->click();
+    QElapsedTimer clock;
+    clock.start();
+    while (window.isRunning() && clock.elapsed() < 120000)
+        app.processEvents(QEventLoop::AllEvents, 50);
+    app.processEvents();
+    return Save(window, output) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: corvane-screenshot OUTPUT.png MEDIA_DIR\n");
+    const bool ended = argc == 4 && QByteArray(argv[3]) == "ended";
+    if (argc != 3 && !ended) {
+        std::fprintf(stderr, "usage: corvane-screenshot OUTPUT.png MEDIA_DIR [ended]\n");
         return 2;
     }
     // A private settings folder, so the picture never depends on (or changes) the user's own.
@@ -57,6 +97,9 @@ int main(int argc, char** argv) {
     context.settings()->setOutputFileDir(home.path() + "/Corvane output");
     context.settings()->setMaxTasksAtOnce(1);
     context.settings()->setCheckForUpdate(false);
+
+    if (ended)
+        return RenderEndedRun(app, context, home.path(), media, output);
 
     const QString movie = home.path() + "/Holiday in the Alps.mkv";
     if (!MakeLongInput(movie)) {
@@ -81,7 +124,5 @@ int main(int argc, char** argv) {
         app.processEvents(QEventLoop::AllEvents, 50);
     window.on_timer();
     app.processEvents();
-    const bool saved = window.grab().save(output);
-    std::fprintf(stderr, "%s %s\n", saved ? "wrote" : "could not write", qPrintable(output));
-    return saved ? 0 : 1;
+    return Save(window, output) ? 0 : 1;
 }

@@ -177,6 +177,9 @@ public:
     // line each; empty before it starts. Valid until this thread's next GetTaskLog; null for
     // an index out of range.
     virtual const char* GetTaskLog(uint32_t index) = 0;
+    // Waits until a task starts or ends, or timeoutMs passes; true when one did. Every call
+    // sees the changes made since the caller's previous call, so none is missed between polls.
+    virtual bool WaitForTaskChange(int32_t timeoutMs) = 0;
 
 protected:
     ~IMediaConverter() = default;
