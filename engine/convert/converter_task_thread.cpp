@@ -13,6 +13,7 @@ extern "C" {
 
 #include "convert/output_file.h"
 #include "system/module_logger.h"
+#include "system/thread_budget.h"
 #include "vantrel/owned.h"
 
 namespace MediaBased {
@@ -49,6 +50,7 @@ std::string ClockText(int64_t ticks) {
 
 void ConverterTaskThread::Run() {
     const SystemBased::TaskLogScope intoTaskLog(log_.get());
+    const SystemBased::ThreadBudgetScope threads(threadBudget_);
     bool finished = false;
     try {
         finished = Convert();

@@ -18,10 +18,17 @@ class OutputFile;
 class ConverterTaskThread final : public SystemBased::CBaseThread {
 public:
     // What the worker reports goes to log as well as to the engine log.
-    // ended is called on the worker's thread once the task's final state is stored.
+    // threadBudget: threads its decoders and filters may use (0: FFmpeg decides). ended is
+    // called on the worker's thread once the task's final state is stored.
     ConverterTaskThread(ConvertTask* task, IMediaTaskConfig* config, IMediaManager* manager,
-                        std::shared_ptr<SystemBased::TaskLog> log, std::function<void()> ended)
-        : task_(task), config_(config), manager_(manager), log_(std::move(log)), ended_(std::move(ended)) {}
+                        std::shared_ptr<SystemBased::TaskLog> log, int threadBudget,
+                        std::function<void()> ended)
+        : task_(task),
+          config_(config),
+          manager_(manager),
+          log_(std::move(log)),
+          threadBudget_(threadBudget),
+          ended_(std::move(ended)) {}
     ~ConverterTaskThread() override = default;
 
     void Run() override;
@@ -42,6 +49,7 @@ private:
     IMediaTaskConfig* config_;
     IMediaManager* manager_;
     std::shared_ptr<SystemBased::TaskLog> log_;
+    const int threadBudget_;
     std::function<void()> ended_;
     std::atomic<bool> stopRequested_{false};
 };

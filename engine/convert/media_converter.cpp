@@ -8,6 +8,7 @@
 
 #include "convert/converter_task_thread.h"
 #include "system/module_logger.h"
+#include "system/thread_budget.h"
 #include "vantrel/owned.h"
 
 namespace MediaBased {
@@ -236,7 +237,14 @@ void CMediaConverter::StartWaitingTasks() {
     int32_t active = 0;
     for (const ConvertTask* task : tasks_)
         active += IsActive(task->state.load(std::memory_order_relaxed));
-    int32_t free = maxParallel_.load() - active;
+    const int32_t limit = maxParallel_.load();
+    int32_t free = limit - active;
+    int32_t waiting = 0;
+    for (const ConvertTask* task : tasks_)
+        waiting += task->state.load(std::memory_order_relaxed) == TaskWaiting;
+    // Tasks that run side by side share the processors; one alone may use them all.
+    const int threadBudget = SystemBased::TaskThreadBudget(
+        SystemBased::GetProcessorCount(), std::min(limit, active + waiting));
     for (ConvertTask* task : tasks_) {
         if (free <= 0)
             break;
@@ -244,7 +252,7 @@ void CMediaConverter::StartWaitingTasks() {
             continue;
         const std::shared_ptr<SystemBased::TaskLog>& log = logs_[task];
         task->worker = new (std::nothrow)
-            ConverterTaskThread(task, task->config, manager_, log, [this] { OnTaskChanged(); });
+            ConverterTaskThread(task, task->config, manager_, log, threadBudget, [this] { OnTaskChanged(); });
         task->state.store(TaskRunning);
         if (task->worker == nullptr || !task->worker->TryStart()) {
             // Out of threads or memory: this task fails, the batch goes on.

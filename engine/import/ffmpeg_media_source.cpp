@@ -14,6 +14,7 @@ namespace MediaBased {
 namespace {
 
 constexpr char kHasAvParameter[] = "R_MediaSourceParamHasAV";
+constexpr char kQueuePeakParameter[] = "R_MediaSourceParamQueuePeakBytes";
 
 // The longest of the container and the selected streams, in milliseconds. Every duration is
 // compared in microseconds: stream time bases differ from the container's.
@@ -91,6 +92,7 @@ CFFMediaSource::~CFFMediaSource() {
 void CFFMediaSource::StopWorker() {
     end_ = true;
     stop_ = true;
+    queue_.Close();
     Join();
 }
 
@@ -101,44 +103,51 @@ void CFFMediaSource::Release() {
 intptr_t CFFMediaSource::NamedParameter(const char* name, const char*) {
     if (name != nullptr && std::strcmp(name, kHasAvParameter) == 0)
         return reinterpret_cast<intptr_t>(hasAvText_.c_str());
+    if (name != nullptr && std::strcmp(name, kQueuePeakParameter) == 0)
+        return static_cast<intptr_t>(queue_.PeakBytes());
     return 0;
 }
 
 void CFFMediaSource::Run() {
     while (!stop_) {
-        bool busy = false;
+        bool more = false;
+        uint64_t generation = queue_.Generation();
         try {
-            busy = ReadAhead();
+            more = ReadAhead(generation);
         } catch (...) {
-            // Without this the consumer would wait for packets that never come.
-            readFailed_ = true;
+            // Out of memory: the file ends here rather than the consumer waiting for ever.
         }
-        if (!busy)
-            SystemBased::SleepMilliseconds(kIdleWaitMs);
+        if (more)
+            continue;
+        // The end (or a read error) of the generation read in; a seek starts the next one.
+        queue_.Finish(generation);
+        if (!queue_.WaitForRestart(generation))
+            return;
     }
 }
 
-bool CFFMediaSource::ReadAhead() {
-    // Deciding the end under the container lock keeps it from undoing a concurrent Seek.
-    std::lock_guard<std::mutex> guard(containerLock_);
-    const size_t queued = queue_.Size();
-    if (queued == 0 && readFailed_)
-        end_ = true;
-    if (queued >= kQueueLimit || readFailed_)
-        return false;
-
+bool CFFMediaSource::ReadAhead(uint64_t& generation) {
     SystemBased::PacketPtr packet(av_packet_alloc());
     if (!packet)
         throw std::bad_alloc();
-    const int result = av_read_frame(container_, packet.get());
-    if (result == AVERROR(EAGAIN))
-        return false;
-    if (result < 0) {
-        readFailed_ = true;
-        return false;
+    int result = 0;
+    for (;;) {
+        {
+            // The generation read with the packet tells a packet from before a seek.
+            std::lock_guard<std::mutex> guard(containerLock_);
+            generation = queue_.Generation();
+            result = av_read_frame(container_, packet.get());
+        }
+        // Network-like inputs only: give the other side a moment.
+        if (result != AVERROR(EAGAIN) || stop_)
+            break;
+        SystemBased::SleepMilliseconds(1);
     }
+    if (result < 0)
+        return false;
+    // A full queue holds the reader here until the consumer takes packets.
     if (FindSlot(packet->stream_index) >= 0)
-        queue_.Push(std::move(packet));
+        queue_.Push(std::move(packet), generation);
     return true;
 }
 
@@ -158,10 +167,7 @@ bool CFFMediaSource::ReadFrame(IMediaFrame** frame, int32_t* slot, void*) {
             if (pendingSlot_ >= 0) {
                 const int index = pendingSlot_;
                 IMediaFrame* decoded = nullptr;
-                {
-                    std::lock_guard<std::mutex> guard(containerLock_);
-                    decoded = slots_[index].decoder->Receive();
-                }
+                decoded = slots_[index].decoder->Receive();
                 if (decoded != nullptr) {
                     *frame = decoded;
                     *slot = index;
@@ -179,9 +185,10 @@ bool CFFMediaSource::ReadFrame(IMediaFrame** frame, int32_t* slot, void*) {
                     continue;
                 return false;
             }
-            SystemBased::PacketPtr next = queue_.Pop();
-            if (!next) {
-                SystemBased::SleepMilliseconds(kIdleWaitMs);
+            SystemBased::PacketPtr next;
+            if (queue_.Pop(next) != PacketQueue::PopResult::Packet) {
+                // Every packet was read: what the decoders hold comes out next.
+                end_ = true;
                 continue;
             }
             current_ = std::move(next);
@@ -204,11 +211,7 @@ bool CFFMediaSource::SendCurrentPacket(int slotIndex, bool retry) {
     StreamDecoder& decoder = *slots_[slotIndex].decoder;
     if (!decoder.decodes())
         return false;  // subtitles and data: nothing to deliver
-    StreamDecoder::SendResult result;
-    {
-        std::lock_guard<std::mutex> guard(containerLock_);
-        result = decoder.Send(*current_);
-    }
+    const StreamDecoder::SendResult result = decoder.Send(*current_);
     if (result == StreamDecoder::SendResult::Rejected)
         return false;
     if (result == StreamDecoder::SendResult::Busy) {
@@ -242,12 +245,7 @@ bool CFFMediaSource::DrainNextDecoder() {
         StreamDecoder* decoder = slots_[i].decoder.get();
         if (decoder == nullptr || !decoder->decodes())
             continue;
-        bool draining = false;
-        {
-            std::lock_guard<std::mutex> guard(containerLock_);
-            draining = decoder->StartDrain();
-        }
-        if (draining) {
+        if (decoder->StartDrain()) {
             pendingSlot_ = static_cast<int>(i);
             return true;
         }
@@ -287,7 +285,6 @@ bool CFFMediaSource::Seek(int32_t positionMs) {
             if (result < 0)
                 result = av_seek_frame(container_, -1, target, AVSEEK_FLAG_BACKWARD);
             queue_.Clear();
-            readFailed_ = false;
             end_ = false;
         }
         current_.reset();

@@ -1,5 +1,6 @@
-// Delivers decoded or pass-through frames of chosen streams of an opened container. A worker
-// thread reads packets ahead into a bounded queue; the consumer's ReadFrame decodes them.
+// Delivers decoded or pass-through frames of chosen streams of an opened container. A reader
+// thread reads packets ahead into a queue bounded by packets and bytes; the consumer's
+// ReadFrame decodes them (video on the decoder's own threads), while the reader goes on.
 #pragma once
 
 #include <atomic>
@@ -20,7 +21,8 @@ namespace MediaBased {
 class CFFMediaSource final : public IMediaSource, private SystemBased::CBaseThread {
 public:
     static constexpr size_t kQueueLimit = 100;
-    static constexpr uint32_t kIdleWaitMs = 1;
+    // A few seconds of even a 60 Mbit/s source; a small fraction of a task's memory.
+    static constexpr size_t kQueueByteLimit = 16 * 1024 * 1024;
 
     // A started source over container (borrowed; it must outlive the source), or null when a
     // decoder cannot be opened ("avcodec_open error." 301) or the selection is unusable.
@@ -29,6 +31,7 @@ public:
 
     void* ReservedQuery(void*) override { return nullptr; }
     // "R_MediaSourceParamHasAV": the address of this source's text "0" to "3" (1 audio, 2 video).
+    // "R_MediaSourceParamQueuePeakBytes": the most bytes its read-ahead queue held at once.
     intptr_t NamedParameter(const char* name, const char* value) override;
     void Release() override;
 
@@ -50,8 +53,9 @@ private:
     ~CFFMediaSource() override;
 
     void Run() override;
-    // One pass of the read-ahead loop; false when the worker should wait before the next.
-    bool ReadAhead();
+    // Reads and queues one packet; false once the container has nothing more to give.
+    // generation: the queue generation the read belonged to.
+    bool ReadAhead(uint64_t& generation);
     void StopWorker();
 
     int FindSlot(int streamIndex) const;
@@ -69,9 +73,9 @@ private:
     int64_t durationMs_ = 0;
     int64_t startOffset_ = 0;
 
-    std::mutex containerLock_;  // container reads, seeking and decoding; taken before the queue's
-    PacketQueue queue_;
-    std::atomic<bool> readFailed_{false};
+    // Container reads and seeking. Decoding needs no lock: only the consumer's thread decodes.
+    std::mutex containerLock_;
+    PacketQueue queue_{kQueueLimit, kQueueByteLimit};
     std::atomic<bool> end_{false};
     std::atomic<bool> stop_{false};
 

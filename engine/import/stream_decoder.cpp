@@ -6,6 +6,7 @@
 #include "import/frame_timing.h"
 #include "object/media_formats.h"
 #include "system/module_logger.h"
+#include "system/thread_budget.h"
 
 namespace MediaBased {
 namespace {
@@ -48,6 +49,12 @@ void StreamDecoder::Open() {
         SystemBased::ReportError("avcodec_open error.", "301");
     // Lets the decoder derive best-effort presentation times in the stream's own time base.
     context->pkt_timebase = timeBase_;
+    // Pictures decode on threads of their own, so the task's thread only takes them; frame
+    // threads add a few pictures of delay, which draining at the end hands out.
+    if (type_ == AVMEDIA_TYPE_VIDEO) {
+        context->thread_count = SystemBased::ThreadBudget();
+        context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    }
     if (avcodec_open2(context.get(), codec, nullptr) < 0)
         SystemBased::ReportError("avcodec_open error.", "301");
     context_ = std::move(context);
