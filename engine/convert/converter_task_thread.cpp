@@ -11,6 +11,8 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "convert/decode_stage.h"
+#include "convert/frame_queue.h"
 #include "convert/output_file.h"
 #include "system/module_logger.h"
 #include "system/thread_budget.h"
@@ -20,6 +22,10 @@ namespace MediaBased {
 namespace {
 
 constexpr int64_t kProgressInterval = 40;  // frames between progress updates
+// Enough decoded frames between the stages to keep both busy; the bytes bound holds it to a
+// few pictures of a large source.
+constexpr size_t kMaxQueuedFrames = 8;
+constexpr size_t kMaxQueuedBytes = 64 * 1024 * 1024;
 // A source that keeps failing without reaching its end is broken, not finished.
 constexpr int kMaxConsecutiveFailedReads = 1000;
 constexpr int64_t kTicksPerSecond = 10000000;  // frame times are in 100 ns units
@@ -97,30 +103,38 @@ bool ConverterTaskThread::Convert() {
     int64_t lastStart = -1;    // start of the most recent frame; none read yet
     int64_t furthestEnd = -1;  // the latest frame end of any stream
     int64_t iterations = 0;
-    int failedReads = 0;
     bool stopped = false;
-    while (!source->IsEndOfStream()) {
+    // Decoding runs ahead on a thread of its own; this thread scales, encodes and writes.
+    FrameQueue frames(kMaxQueuedFrames, kMaxQueuedBytes);
+    DecodeStage decoding(*source, frames, stopRequested_, kMaxConsecutiveFailedReads, log_.get(),
+                         threadBudget_);
+    if (!decoding.Start()) {
+        SystemBased::ReportMessage(("worker thread error: " + output.FinalPath()).c_str(), "69");
+        return false;
+    }
+    FrameQueue::Item item;
+    while (frames.Pop(item)) {
         if (stopRequested_.load(std::memory_order_relaxed)) {
             stopped = true;
             break;
         }
-        IMediaFrame* frame = nullptr;
-        int32_t slot = -1;
-        if (source->ReadFrame(&frame, &slot, nullptr) && frame != nullptr) {
-            if (exporter->WriteFrame(frame, static_cast<uint32_t>(slot)) && slot >= 0 &&
-                slot < count)
-                waitingForFrame[slot] = false;
-            int64_t start = 0, end = 0;
-            frame->GetTimes(&start, &end);
-            lastStart = std::max<int64_t>(start, 0);
-            furthestEnd = std::max({furthestEnd, start, end});
-            failedReads = 0;
-        } else if (++failedReads >= kMaxConsecutiveFailedReads) {
-            break;
-        }
+        IMediaFrame* frame = item.frame.get();
+        const int32_t slot = item.slot;
+        if (exporter->WriteFrame(frame, static_cast<uint32_t>(slot)) && slot >= 0 && slot < count)
+            waitingForFrame[slot] = false;
+        int64_t start = 0, end = 0;
+        frame->GetTimes(&start, &end);
+        lastStart = std::max<int64_t>(start, 0);
+        furthestEnd = std::max({furthestEnd, start, end});
+        item = FrameQueue::Item();  // the decoder may reuse its buffers
         if (++iterations % kProgressInterval == 0)
             PublishProgress(lastStart, total);
     }
+    item = FrameQueue::Item();
+    const FrameQueue::EndReason ended = frames.endReason();
+    stopped = stopped || ended == FrameQueue::EndReason::Stopped;
+    decoding.Stop();
+    const bool readFailed = ended == FrameQueue::EndReason::ReadFailed;
     const bool closed = exporter->Close();
     source.reset();
     importer.reset();
@@ -129,7 +143,7 @@ bool ConverterTaskThread::Convert() {
     // for, or whose source kept failing, made a file that only looks like an output.
     if (stopped || !closed)
         return false;
-    if (failedReads >= kMaxConsecutiveFailedReads) {
+    if (readFailed) {
         SystemBased::ReportMessage(("source error: reading failed in " + sourcePath).c_str(), "68");
         return false;
     }
