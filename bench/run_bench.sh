@@ -1,21 +1,33 @@
 #!/usr/bin/env bash
-# Compares corvane-cli with the ffmpeg command-line tool on the same conversion:
-# a 720p 20-second H.264 + AAC source to MP4, H.264 baseline 640x480 1500 kbit/s + AAC
-# 128 kbit/s 44.1 kHz stereo. Then four such files: corvane-cli --parallel 2 against ffmpeg
-# converting them one after another. Each pair runs three times, interleaved, and the best
-# run of each counts. Prints wall and CPU time ratios and peak memory.
+# Compares corvane-cli with the ffmpeg command-line tool on the same conversions, all to MP4
+# with H.264 baseline 640x480 1500 kbit/s + AAC 128 kbit/s 44.1 kHz stereo:
+#   A      a 720p 20-second H.264 + AAC source
+#   noisy  the same at about 60 Mbit/s of noise, where decoding costs the most
+#   clip   a 1-second source, where start-up and shutdown count
+#   four   four copies of A: corvane-cli converting them at once against ffmpeg one by one
+#   1080p  a 60-second 1080p source: CPU of the busiest single thread (the critical path)
+# Each pair runs three times, interleaved, and the best run of each counts. Prints wall and
+# CPU time ratios, peak memory, and the busiest threads.
 # Usage: run_bench.sh BUILD_DIR
 set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
 build="$(cd "${1:-build}" && pwd)"
 cli="$build/bin/corvane-cli"
 work="$build/bench"
 rm -rf "$work"
 mkdir -p "$work/appdata/corvane" "$work/out-cli" "$work/out-ffmpeg"
 
-echo "Making the 20-second 720p source..."
-ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=1280x720:rate=25:duration=20 \
-  -f lavfi -i sine=frequency=440:sample_rate=48000:duration=20 \
-  -c:v libx264 -preset veryfast -c:a aac -b:a 160k -ac 2 "$work/source.mkv"
+make_source() {  # NAME SIZE SECONDS [extra video filter] [x264 options...]
+  local name="$1" size="$2" seconds="$3" filter="${4:-}"; shift 4 || shift $#
+  ffmpeg -nostdin -v error -y -f lavfi -i "testsrc2=size=$size:rate=25:duration=$seconds$filter" \
+    -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=$seconds" \
+    -c:v libx264 -preset veryfast "$@" -c:a aac -b:a 160k -ac 2 "$work/$name.mkv"
+}
+echo "Making the sources..."
+make_source source 1280x720 20 ""
+make_source noisy 1280x720 20 ",noise=alls=60:allf=t" -b:v 60M -maxrate 60M -bufsize 60M
+make_source clip 1280x720 1 ""
+make_source big 1920x1080 60 ""
 for i in 1 2 3 4; do cp "$work/source.mkv" "$work/movie$i.mkv"; done
 
 # corvane-cli converts with the stored output setting: profile 1003 adjusted to the values above.
@@ -49,27 +61,44 @@ measure() {
   fi
   echo "$line" > "$work/$label.time"
 }
-# The four sequential ffmpeg runs add up; peak memory is the largest single one.
+# busiest LABEL COMMAND... -> the smallest busiest-thread CPU seconds of all calls, in LABEL.thread
+busiest() {
+  local label="$1"; shift
+  local seconds
+  seconds=$(bash "$here/busiest_thread.sh" "$@")
+  if [[ -f "$work/$label.thread" ]]; then
+    (( $(echo "$seconds < $(cat "$work/$label.thread")" | bc) )) || return 0
+  fi
+  echo "$seconds" > "$work/$label.thread"
+}
 ffmpeg_one() {
   ffmpeg -nostdin -v error -y -i "$1" -c:v libx264 -profile:v baseline -level 3.1 -s 640x480 -r 25 \
     -b:v 1500k -c:a aac -b:a 128k -ar 44100 -ac 2 "$2"
 }
 export -f ffmpeg_one
+cli_run() {  # OUTPUT_DIR PARALLEL FILE...
+  local out="$1" parallel="$2"; shift 2
+  rm -rf "$out"; mkdir -p "$out"
+  appdata="$work/appdata" "$cli" --parallel "$parallel" --output "$out" "$@"
+}
+export -f cli_run
+export work cli
 
 for round in 1 2 3; do
-  echo "Round $round: one file, then four..."
-  rm -rf "$work/out-cli" "$work/out-ffmpeg"
-  mkdir -p "$work/out-cli" "$work/out-ffmpeg"
-  measure cli1 env appdata="$work/appdata" "$cli" --parallel 1 --output "$work/out-cli" "$work/movie1.mkv"
-  measure ffmpeg1 bash -c 'ffmpeg_one "$0" "$1"' "$work/movie1.mkv" "$work/out-ffmpeg/movie1.mp4"
-  measure cli4 env appdata="$work/appdata" "$cli" --parallel 2 --output "$work/out-cli/four" \
-    "$work/movie1.mkv" "$work/movie2.mkv" "$work/movie3.mkv" "$work/movie4.mkv"
-  measure ffmpeg4 bash -c 'for i in 1 2 3 4; do ffmpeg_one "$0/movie$i.mkv" "$0/out-ffmpeg/four$i.mp4"; done' "$work"
+  echo "Round $round..."
+  for job in source noisy clip; do
+    measure "cli-$job" bash -c 'cli_run "$work/out-cli/$0" 1 "$work/$0.mkv"' "$job"
+    measure "ffmpeg-$job" bash -c 'ffmpeg_one "$work/$0.mkv" "$work/out-ffmpeg/$0.mp4"' "$job"
+  done
+  measure cli-four bash -c 'cli_run "$work/out-cli/four" 2 "$work"/movie{1,2,3,4}.mkv'
+  measure ffmpeg-four bash -c 'for i in 1 2 3 4; do ffmpeg_one "$work/movie$i.mkv" "$work/out-ffmpeg/four$i.mp4"; done'
+  busiest cli-big bash -c 'exec env appdata="$work/appdata" "$cli" --parallel 1 --output "$work/out-cli/big$0" "$work/big.mkv"' "$round"
+  busiest ffmpeg-big bash -c 'exec ffmpeg -nostdin -v error -y -i "$work/big.mkv" -c:v libx264 -profile:v baseline -level 3.1 -s 640x480 -r 25 -b:v 1500k -c:a aac -b:a 128k -ar 44100 -ac 2 "$work/out-ffmpeg/big.mp4"'
 done
 
 report() {
-  read -r cw cc cm < "$work/cli$1.time"
-  read -r fw fc fm < "$work/ffmpeg$1.time"
+  read -r cw cc cm < "$work/cli-$1.time"
+  read -r fw fc fm < "$work/ffmpeg-$1.time"
   printf "%-22s %8s %8s %10s\n" "$2" "wall s" "cpu s" "peak MB"
   printf "%-22s %8.2f %8.2f %10.1f\n" "corvane-cli" "$cw" "$cc" "$(echo "$cm / 1024" | bc -l)"
   printf "%-22s %8.2f %8.2f %10.1f\n" "ffmpeg" "$fw" "$fc" "$(echo "$fm / 1024" | bc -l)"
@@ -77,7 +106,13 @@ report() {
     "$(echo "$cc / $fc" | bc -l)" "$(echo "$cm / $fm" | bc -l)"
 }
 echo "Best of three runs each:"
-report 1 "one file"
-report 4 "four files (cli -p 2)"
+report source "A: 720p 20 s"
+report noisy "60 Mbit/s 720p 20 s"
+report clip "1-second clip"
+report four "four files (cli -p 2)"
+cb=$(cat "$work/cli-big.thread"); fb=$(cat "$work/ffmpeg-big.thread")
+printf "%-22s %8s\n" "1080p 60 s" "busiest thread cpu s"
+printf "%-22s %8.2f\n%-22s %8.2f\n%-22s %8.2f\n\n" "corvane-cli" "$cb" "ffmpeg" "$fb" \
+  "ratio (cli / ffmpeg)" "$(echo "$cb / $fb" | bc -l)"
 ffprobe -v error -show_entries stream=codec_name,width,height,sample_rate,channels \
-  -of compact "$work/out-cli/movie1.mp4"
+  -of compact "$work/out-cli/source/source.mp4"
