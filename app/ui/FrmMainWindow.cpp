@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QPixmap>
 #include <QUrl>
+#include <utility>
 
 #include "CheckUpdate.h"
 #include "ProfileWidget.h"
@@ -157,6 +158,21 @@ bool FrmMainWindow::addFiles(const QStringList& paths) {
     if (added)
         rebuildTaskRows();
     return added;
+}
+
+void FrmMainWindow::openFiles(const QStringList& paths) {
+    if (paths.isEmpty())
+        return;
+    if (running_)
+        filesAfterRun_ += paths;
+    else
+        addFiles(paths);
+}
+
+void FrmMainWindow::addFilesOpenedDuringRun() {
+    const QStringList files = std::exchange(filesAfterRun_, {});
+    if (!files.isEmpty())
+        addFiles(files);
 }
 
 void FrmMainWindow::on_actAddFile_triggered() {
@@ -314,6 +330,7 @@ void FrmMainWindow::cancelConversion() {
     running_ = false;
     updateUiState();
     showRunSummary();
+    addFilesOpenedDuringRun();
 }
 
 void FrmMainWindow::collectOutcomes() {
@@ -412,6 +429,7 @@ void FrmMainWindow::finishConversion() {
     running_ = false;
     updateUiState();
     showRunSummary();
+    addFilesOpenedDuringRun();
     if (settings_->shutdownAfterFinished() && shutdownDialog_->arm())
         shutdownDialog_->exec();
 }

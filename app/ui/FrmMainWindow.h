@@ -39,6 +39,9 @@ public:
 
     // Adds files as a drop or the file dialog would; true when at least one was added.
     bool addFiles(const QStringList& paths);
+    // Files to open from outside (the command line, another start): added now, or when the
+    // running conversion ends.
+    void openFiles(const QStringList& paths);
     void rebuildTaskRows();
     bool isRunning() const { return running_; }
     QTaskWidget* taskRow(int index) const;
@@ -99,6 +102,7 @@ private:
     void collectOutcomes();
     void clearOutcomes();
     void showRunSummary();
+    void addFilesOpenedDuringRun();
     void openOutputFolder(const QString& targetPath);
     void showTaskDetails(QTaskWidget* row);
     void updateUiState();
@@ -109,6 +113,7 @@ private:
 
     std::unique_ptr<Ui::FrmMainWindowClass> ui_;
     QPushButton* btnShowHide_ = nullptr;
+    QStringList filesAfterRun_;
     QLabel* runSummary_ = nullptr;
     AppContext& context_;
     SourceList& sources_;

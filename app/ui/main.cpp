@@ -7,6 +7,7 @@
 #include "power_off.h"
 #include "product_info.h"
 #include "quit_signals.h"
+#include "single_instance.h"
 #include "skin.h"
 
 int main(int argc, char** argv) {
@@ -16,6 +17,13 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(skinApplicationIcon());
     // Without the compiled-in skin the program still runs, unskinned.
     app.setStyleSheet(skinStyleSheet());
+
+    // Files given on the command line (a file manager's "Open With") go to the window that
+    // already runs, when there is one.
+    const QStringList files = QApplication::arguments().mid(1);
+    SingleInstance instance(SingleInstance::defaultSocketPath());
+    if (instance.handToRunning(files))
+        return 0;
 
     AppContext& context = AppContext::instance();
     QString error;
@@ -33,10 +41,14 @@ int main(int argc, char** argv) {
         window.stopForQuit();
         QApplication::quit();
     });
-    // Files given on the command line (a file manager's "Open With") start the list.
-    const QStringList files = QApplication::arguments().mid(1);
-    if (!files.isEmpty())
-        window.addFiles(files);  // relative names are taken from the working folder
+    window.openFiles(files);
+    instance.listen();
+    QObject::connect(&instance, &SingleInstance::filesReceived, &window, [&window](const QStringList& more) {
+        window.openFiles(more);
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+    });
     window.show();
     return QApplication::exec();
 }
