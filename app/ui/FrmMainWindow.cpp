@@ -26,6 +26,7 @@
 #include "output_folder.h"
 #include "power_off.h"
 #include "product_info.h"
+#include "run_notifier.h"
 #include "skin.h"
 #include "ui_FrmMainWindow.h"
 #include "update_result_box.h"
@@ -66,6 +67,8 @@ FrmMainWindow::FrmMainWindow(AppContext& context, std::unique_ptr<PowerOffBacken
     connect(btnShowHide_, &QPushButton::clicked, this, &FrmMainWindow::on_btnShowHide_clicked);
     // Through close(), so a running conversion is asked about first.
     connect(ui_->actExit, &QAction::triggered, this, &QWidget::close);
+
+    setRunNotifier(new RunNotifier());
 
     runSummary_ = new QLabel(ui_->widgetTask);
     runSummary_->setObjectName("lblRunSummary");
@@ -355,8 +358,16 @@ void FrmMainWindow::clearOutcomes() {
             row->showOutcome(TaskOutcome(), {}, {});
 }
 
-void FrmMainWindow::showRunSummary() {
-    int finished = 0, failed = 0, stopped = 0;
+void FrmMainWindow::setRunNotifier(RunNotifier* notifier) {
+    delete notifier_;
+    notifier_ = notifier;
+    notifier_->setParent(this);
+    connect(notifier_, &RunNotifier::openFolderRequested, this,
+            [](const QString& folder) { DialogSeam::instance().openUrl(QUrl::fromLocalFile(folder)); });
+}
+
+FrmMainWindow::OutcomeCounts FrmMainWindow::countOutcomes() const {
+    OutcomeCounts counts;
     for (int i = 0; i < taskRowCount(); ++i) {
         const QTaskWidget* row = taskRow(i);
         if (row == nullptr)
@@ -364,19 +375,24 @@ void FrmMainWindow::showRunSummary() {
         switch (row->outcome().kind) {
             case OutcomeKind::Finished:
             case OutcomeKind::FinishedEarly:
-                ++finished;
+                ++counts.finished;
                 break;
             case OutcomeKind::Failed:
-                ++failed;
+                ++counts.failed;
                 break;
             case OutcomeKind::Stopped:
-                ++stopped;
+                ++counts.stopped;
                 break;
             case OutcomeKind::Pending:
                 break;
         }
     }
-    const QString summary = outcomeSummary(finished, failed, stopped);
+    return counts;
+}
+
+void FrmMainWindow::showRunSummary() {
+    const OutcomeCounts counts = countOutcomes();
+    const QString summary = outcomeSummary(counts.finished, counts.failed, counts.stopped);
     runSummary_->setText(summary.isEmpty() ? QString() : tr("Conversion ended: %1").arg(summary));
     runSummary_->setVisible(!summary.isEmpty());
 }
@@ -429,6 +445,11 @@ void FrmMainWindow::finishConversion() {
     running_ = false;
     updateUiState();
     showRunSummary();
+    // A run that ends while the user looks elsewhere is told once, for all its files.
+    if (!isActiveWindow()) {
+        const OutcomeCounts counts = countOutcomes();
+        notifier_->notifyRunEnded(counts.finished, counts.failed, counts.stopped, settings_->outputFileDir());
+    }
     addFilesOpenedDuringRun();
     if (settings_->shutdownAfterFinished() && shutdownDialog_->arm())
         shutdownDialog_->exec();

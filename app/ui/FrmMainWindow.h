@@ -17,6 +17,7 @@ class AppSettings;
 class CCheckUpdate;
 class ProfileManager;
 class QLabel;
+class RunNotifier;
 class QListWidgetItem;
 class QPushButton;
 class QTaskWidget;
@@ -55,6 +56,8 @@ public:
     QString runSummaryText() const;
     // Stops a running conversion without asking: the session is ending.
     void stopForQuit();
+    // Replaces the desktop notifier (tests give one on a private bus); the window owns it.
+    void setRunNotifier(RunNotifier* notifier);
 
     // One poll of the running conversion: rows, progress, the end of the run. The window's
     // timer calls it; connected by hand, so kept out of the meta-object, whose by-name
@@ -101,6 +104,12 @@ private:
     // Gives every row whose task has ended its outcome, once.
     void collectOutcomes();
     void clearOutcomes();
+    struct OutcomeCounts {
+        int finished = 0;
+        int failed = 0;
+        int stopped = 0;
+    };
+    OutcomeCounts countOutcomes() const;
     void showRunSummary();
     void addFilesOpenedDuringRun();
     void openOutputFolder(const QString& targetPath);
@@ -115,6 +124,7 @@ private:
     QPushButton* btnShowHide_ = nullptr;
     QStringList filesAfterRun_;
     QLabel* runSummary_ = nullptr;
+    RunNotifier* notifier_ = nullptr;
     AppContext& context_;
     SourceList& sources_;
     ProfileManager* profiles_;
