@@ -4,7 +4,7 @@ BUILD_TYPE   ?= RelWithDebInfo
 JOBS         ?= $(shell nproc)
 CTEST_FLAGS  ?= --output-on-failure --timeout 300
 
-.PHONY: all deps configure build run test sanitize asan tsan screenshot bench soak fuzz clean
+.PHONY: all deps configure build run test sanitize asan tsan screenshot bench soak fuzz deb clean
 
 all: build
 
@@ -45,6 +45,10 @@ tsan: deps
 screenshot: build
 	@bash tests/media/make_test_media.sh $(BUILD_DIR)/test-media
 	@$(BUILD_DIR)/bin/corvane-screenshot $(BUILD_DIR)/screenshot.png $(BUILD_DIR)/test-media
+
+# A Debian package (corvane_VERSION_ARCH.deb in the build folder).
+deb: build
+	@cd $(BUILD_DIR) && cpack -G DEB
 
 # corvane-cli against the ffmpeg command-line tool on the same conversions (a benchmark, not a test).
 bench: build

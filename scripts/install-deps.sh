@@ -11,6 +11,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
   libgtest-dev libgmock-dev
   xvfb xauth fonts-dejavu-core time bc dbus-daemon
+  appstream desktop-file-utils dpkg-dev
 )
 
 # `install-deps.sh fuzz` adds the compiler the fuzz targets need.
