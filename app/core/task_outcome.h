@@ -10,6 +10,7 @@ enum class OutcomeKind {
     FinishedEarly,  // finished, but the source's pictures and sound stopped before its end
     Failed,
     Stopped,        // the user stopped the run before the task ended
+    Interrupted,    // the program ended (crash, power cut) while the task was converting
 };
 
 struct TaskOutcome {

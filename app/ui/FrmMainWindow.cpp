@@ -26,7 +26,9 @@
 #include "output_folder.h"
 #include "power_off.h"
 #include "product_info.h"
+#include "queue_store.h"
 #include "run_notifier.h"
+#include "task_status.h"
 #include "skin.h"
 #include "ui_FrmMainWindow.h"
 #include "update_result_box.h"
@@ -69,6 +71,10 @@ FrmMainWindow::FrmMainWindow(AppContext& context, std::unique_ptr<PowerOffBacken
     connect(ui_->actExit, &QAction::triggered, this, &QWidget::close);
 
     setRunNotifier(new RunNotifier());
+    auto* clearFinished = new QAction(tr("Clear Finished Files"), this);
+    clearFinished->setObjectName("actClearFinished");
+    ui_->menuFile->insertAction(ui_->actClearTasks, clearFinished);
+    connect(clearFinished, &QAction::triggered, this, &FrmMainWindow::clearFinishedRows);
 
     runSummary_ = new QLabel(ui_->widgetTask);
     runSummary_->setObjectName("lblRunSummary");
@@ -209,10 +215,13 @@ void FrmMainWindow::on_actClearTasks_triggered() {
     rebuildTaskRows();
 }
 
-void FrmMainWindow::rebuildTaskRows() {
+void FrmMainWindow::rebuildTaskRows(bool keepOutcomes) {
     QListWidget* list = ui_->taskList;
     // Outcomes describe the list as it was run; a changed list starts afresh.
-    clearOutcomes();
+    if (keepOutcomes)
+        runSummary_->hide();
+    else
+        clearOutcomes();
     list->setUpdatesEnabled(false);
     QSet<void*> shown;
     for (int i = list->count() - 1; i >= 0; --i) {
@@ -236,6 +245,7 @@ void FrmMainWindow::rebuildTaskRows() {
         connect(row, &QTaskWidget::btnDelclick, this, &FrmMainWindow::on_taskbtnDel_clicked);
         connect(row, &QTaskWidget::openOutputRequested, this, &FrmMainWindow::openOutputFolder);
         connect(row, &QTaskWidget::detailsRequested, this, &FrmMainWindow::showTaskDetails);
+        connect(row, &QTaskWidget::audioStreamChosen, this, &FrmMainWindow::saveQueue);
         row->setThumbnail(source->thumbnail());
         if (profiles_->outputSetting())
             row->setTargetInfo(*profiles_->outputSetting());
@@ -247,6 +257,62 @@ void FrmMainWindow::rebuildTaskRows() {
     list->setUpdatesEnabled(true);
     list->repaint();
     updateUiState();
+    saveQueue();
+}
+
+void FrmMainWindow::restoreQueue(const QString& file) {
+    queue_ = std::make_unique<QueueStore>(file);
+    const QList<QueuedFile> files = queue_->load();
+    QList<QueuedFile> restored;
+    for (const QueuedFile& entry : files)
+        if (sources_.add(entry.path) >= 0)
+            restored.append(entry);
+    rebuildTaskRows();
+    for (int i = 0; i < restored.size() && i < taskRowCount(); ++i) {
+        QTaskWidget* row = taskRow(i);
+        const QueuedFile& entry = restored.at(i);
+        if (entry.audioStream >= 0)
+            row->selectAudioStream(entry.audioStream);
+        if (entry.outcome.kind != OutcomeKind::Pending)
+            row->showOutcome(entry.outcome, entry.target, {});
+        row->setRunMode(false);
+    }
+    saveQueue();
+}
+
+void FrmMainWindow::saveQueue() {
+    if (queue_ == nullptr)
+        return;
+    // Only a file whose task runs can be cut short; waiting ones are simply not done yet.
+    QSet<int> converting;
+    for (int t = 0; running_ && t < run_.taskCount(); ++t)
+        if (const MediaBased::ConvertTask* task = run_.task(t);
+            task && taskPhaseOf(task->state.load()) == TaskPhase::Running)
+            converting.insert(run_.sourceIndex(t));
+    QList<QueuedFile> files;
+    for (int i = 0; i < taskRowCount(); ++i) {
+        const QTaskWidget* row = taskRow(i);
+        QueuedFile file;
+        file.path = row->source()->path();
+        file.audioStream = row->source()->audioStream();
+        file.outcome = row->outcome();
+        file.target = row->outcomeTarget();
+        file.converting = converting.contains(i) && !row->hasOutcome();
+        files.append(file);
+    }
+    queue_->save(files);
+}
+
+void FrmMainWindow::clearFinishedRows() {
+    if (running_)
+        return;
+    for (int i = taskRowCount() - 1; i >= 0; --i) {
+        const OutcomeKind kind = taskRow(i)->outcome().kind;
+        if (kind == OutcomeKind::Finished || kind == OutcomeKind::FinishedEarly)
+            sources_.removeAt(i);
+    }
+    // The rows left keep what they show.
+    rebuildTaskRows(true);
 }
 
 QTaskWidget* FrmMainWindow::taskRow(int index) const {
@@ -281,6 +347,7 @@ void FrmMainWindow::on_btnConvert_clicked() {
             if (startConversion()) {
                 running_ = true;
                 pollTimer_.start();
+                saveQueue();
             } else {
                 ui_->btnConvert->setChecked(false);
             }
@@ -333,6 +400,7 @@ void FrmMainWindow::cancelConversion() {
     running_ = false;
     updateUiState();
     showRunSummary();
+    saveQueue();
     addFilesOpenedDuringRun();
 }
 
@@ -347,6 +415,7 @@ void FrmMainWindow::collectOutcomes() {
             continue;
         const QString log = run_.taskLog(t);
         row->showOutcome(taskOutcome(state, log, false), run_.targetPath(t), log);
+        saveQueue();
     }
 }
 
@@ -383,6 +452,7 @@ FrmMainWindow::OutcomeCounts FrmMainWindow::countOutcomes() const {
             case OutcomeKind::Stopped:
                 ++counts.stopped;
                 break;
+            case OutcomeKind::Interrupted:  // from an earlier run of the program
             case OutcomeKind::Pending:
                 break;
         }
@@ -445,6 +515,7 @@ void FrmMainWindow::finishConversion() {
     running_ = false;
     updateUiState();
     showRunSummary();
+    saveQueue();
     // A run that ends while the user looks elsewhere is told once, for all its files.
     if (!isActiveWindow()) {
         const OutcomeCounts counts = countOutcomes();

@@ -17,6 +17,7 @@ class AppSettings;
 class CCheckUpdate;
 class ProfileManager;
 class QLabel;
+class QueueStore;
 class RunNotifier;
 class QListWidgetItem;
 class QPushButton;
@@ -43,7 +44,8 @@ public:
     // Files to open from outside (the command line, another start): added now, or when the
     // running conversion ends.
     void openFiles(const QStringList& paths);
-    void rebuildTaskRows();
+    // keepOutcomes: rows that stay keep what became of their task (only rows went away).
+    void rebuildTaskRows(bool keepOutcomes = false);
     bool isRunning() const { return running_; }
     QTaskWidget* taskRow(int index) const;
     int taskRowCount() const;
@@ -56,6 +58,9 @@ public:
     QString runSummaryText() const;
     // Stops a running conversion without asking: the session is ending.
     void stopForQuit();
+    // Brings back the list as it was last saved, files that were converting as interrupted,
+    // and keeps it saved in file as it changes from now on.
+    void restoreQueue(const QString& file);
     // Replaces the desktop notifier (tests give one on a private bus); the window owns it.
     void setRunNotifier(RunNotifier* notifier);
 
@@ -112,6 +117,8 @@ private:
     OutcomeCounts countOutcomes() const;
     void showRunSummary();
     void addFilesOpenedDuringRun();
+    void saveQueue();
+    void clearFinishedRows();
     void openOutputFolder(const QString& targetPath);
     void showTaskDetails(QTaskWidget* row);
     void updateUiState();
@@ -125,6 +132,7 @@ private:
     QStringList filesAfterRun_;
     QLabel* runSummary_ = nullptr;
     RunNotifier* notifier_ = nullptr;
+    std::unique_ptr<QueueStore> queue_;  // null until restoreQueue
     AppContext& context_;
     SourceList& sources_;
     ProfileManager* profiles_;

@@ -98,6 +98,8 @@ QString QTaskWidget::outcomeText() const {
             return tr("Failed: %1").arg(outcome_.reason);
         case OutcomeKind::Stopped:
             return tr("Stopped");
+        case OutcomeKind::Interrupted:
+            return tr("Interrupted: Corvane ended during the conversion");
         case OutcomeKind::Pending:
             break;
     }
@@ -139,7 +141,8 @@ void QTaskWidget::refreshOutcomeLine() {
                    detailsLink;
             break;
         case OutcomeKind::Stopped:
-            html = tr("Stopped").toHtmlEscaped();
+        case OutcomeKind::Interrupted:
+            html = fit(outcomeText(), 0);
             break;
         case OutcomeKind::Pending:
             break;
@@ -210,6 +213,14 @@ void QTaskWidget::on_btnDel_clicked() {
 }
 
 void QTaskWidget::on_cbxAudioIndex_currentIndexChanged(int index) {
-    if (index >= 0)
-        source_->setAudioStream(ui_->cbxAudioIndex->itemData(index).toInt());
+    if (index >= 0 && source_->setAudioStream(ui_->cbxAudioIndex->itemData(index).toInt()))
+        emit audioStreamChosen();
+}
+
+void QTaskWidget::selectAudioStream(int streamIndex) {
+    const int entry = ui_->cbxAudioIndex->findData(streamIndex);
+    if (entry < 0 || !source_->setAudioStream(streamIndex))
+        return;
+    const QSignalBlocker blocker(ui_->cbxAudioIndex);
+    ui_->cbxAudioIndex->setCurrentIndex(entry);
 }

@@ -36,6 +36,9 @@ public:
     bool hasOutcome() const { return outcome_.kind != OutcomeKind::Pending; }
     const TaskOutcome& outcome() const { return outcome_; }
     const QString& outcomeLog() const { return outcomeLog_; }
+    const QString& outcomeTarget() const { return outcomeTarget_; }
+    // Shows the choice of a restored list without telling anyone it changed.
+    void selectAudioStream(int streamIndex);
     // What the outcome line reads, without its markup.
     QString outcomeText() const;
 
@@ -47,6 +50,7 @@ signals:
     // The output's folder should open, with the output selected where the desktop can.
     void openOutputRequested(const QString& targetPath);
     void detailsRequested(QTaskWidget* row);
+    void audioStreamChosen();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

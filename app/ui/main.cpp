@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
         window.stopForQuit();
         QApplication::quit();
     });
+    window.restoreQueue(context.settings()->programFolder() + QStringLiteral("/queue.json"));
     window.openFiles(files);
     instance.listen();
     QObject::connect(&instance, &SingleInstance::filesReceived, &window, [&window](const QStringList& more) {

@@ -1,0 +1,34 @@
+// The window's list of files, kept in the data folder as it changes so that a restart, a
+// crash or a power cut does not forget it: each file with its chosen audio track and what
+// became of it. A file that was converting when the program ended comes back as interrupted.
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include "task_outcome.h"
+
+struct QueuedFile {
+    QString path;
+    int audioStream = -1;  // container stream index; -1 for the file's own choice
+    TaskOutcome outcome;   // Pending when it has not run, or not to its end
+    QString target;        // the output, for finished files
+    bool converting = false;
+};
+
+class QueueStore {
+public:
+    // file: where the list lives, e.g. <data folder>/queue.json.
+    explicit QueueStore(QString file) : file_(std::move(file)) {}
+
+    // Replaces the stored list at once (a whole new file, renamed into place).
+    bool save(const QList<QueuedFile>& files) const;
+    // The stored list; files that were converting come back Interrupted. Empty when there is
+    // none or it cannot be read.
+    QList<QueuedFile> load() const;
+
+    const QString& file() const { return file_; }
+
+private:
+    QString file_;
+};
