@@ -93,7 +93,11 @@ bool ConverterTaskThread::Convert() {
     OutputFile output(config_->GetTargetPath());
     Owned<IMediaExporter> exporter(manager_->CreateExporter(nullptr));
     if (!exporter || !OpenOutput(*exporter, output)) {
-        SystemBased::ReportMessage("output file error", "63");
+        // A claim that failed says why here; an exporter that failed has said so itself.
+        if (!output.LastError().empty())
+            SystemBased::ReportMessage(output.LastError().c_str(), "63");
+        else if (!exporter)
+            SystemBased::ReportMessage("output error: no exporter", "63");
         return false;
     }
 
@@ -120,8 +124,13 @@ bool ConverterTaskThread::Convert() {
         }
         IMediaFrame* frame = item.frame.get();
         const int32_t slot = item.slot;
-        if (exporter->WriteFrame(frame, static_cast<uint32_t>(slot)) && slot >= 0 && slot < count)
-            waitingForFrame[slot] = false;
+        if (exporter->WriteFrame(frame, static_cast<uint32_t>(slot))) {
+            if (slot >= 0 && slot < count)
+                waitingForFrame[slot] = false;
+        } else if (exporter->NamedParameter("R_ExporterParamOutputFailed", nullptr) == 1) {
+            // A full disk or a lost folder: the rest of the source cannot be written anyway.
+            break;
+        }
         int64_t start = 0, end = 0;
         frame->GetTimes(&start, &end);
         lastStart = std::max<int64_t>(start, 0);
@@ -152,7 +161,7 @@ bool ConverterTaskThread::Convert() {
         return false;
     }
     if (!output.Commit()) {
-        SystemBased::ReportMessage("output file error", "63");
+        SystemBased::ReportMessage(output.LastError().c_str(), "63");
         return false;
     }
     if (output.FinalPath() != config_->GetTargetPath()) {

@@ -9,8 +9,19 @@
 namespace MediaBased {
 
 IMediaFrame* OwnedCopyOf(IMediaFrame& frame) {
-    if (frame.GetKind() != FrameKindCompressed)
-        return frame.Clone();
+    if (frame.GetKind() != FrameKindCompressed) {
+        IMediaFrame* copy = frame.Clone();
+#if defined(__SANITIZE_THREAD__)
+        // Shared buffers are released through FFmpeg's reference counts, atomics in
+        // uninstrumented libavutil that ThreadSanitizer cannot see. Its builds give the copy
+        // buffers of its own, so what it checks is the hand-over through the queue.
+        if (AVFrame* held = copy ? HeldFrameOf(copy) : nullptr; held && av_frame_make_writable(held) < 0) {
+            copy->Release();
+            return nullptr;
+        }
+#endif
+        return copy;
+    }
     // Only this engine's sources lend frames to its tasks, so a compressed one is ours.
     auto& packet = static_cast<CCompressedFrame&>(frame);
     try {

@@ -52,6 +52,26 @@ void CMediaExporter::Release() {
     delete this;
 }
 
+intptr_t CMediaExporter::NamedParameter(const char* name, const char*) {
+    if (name != nullptr && std::strcmp(name, "R_ExporterParamOutputFailed") == 0)
+        return outputFailed_ ? 1 : 0;
+    return 0;
+}
+
+void CMediaExporter::ReportOutputError(int error, OutputStep step) {
+    if (outputFailed_)
+        return;
+    outputFailed_ = true;
+    const std::string message =
+        DescribeOutputError(AVUNERROR(error), reportedPath_, step, ErrorText(error));
+    SystemBased::ReportMessage(message.c_str(), "63");
+}
+
+void CMediaExporter::CheckOutput() {
+    if (output_ != nullptr && output_->pb != nullptr && output_->pb->error < 0)
+        ReportOutputError(output_->pb->error, OutputStep::Writing);
+}
+
 bool CMediaExporter::SetTargetInfo(IMediaInfo* info) {
     if (info == nullptr)
         return false;
@@ -65,7 +85,9 @@ bool CMediaExporter::SetTargetInfo(IMediaInfo* info) {
 bool CMediaExporter::Open(const char* pathUtf8) {
     if (pathUtf8 == nullptr || targetInfo_ == nullptr || output_ != nullptr)
         return false;
+    outputFailed_ = false;
     try {
+        reportedPath_ = FinalPathOf(pathUtf8);
         OpenOutput(pathUtf8);
         return true;
     } catch (...) {
@@ -100,15 +122,24 @@ void CMediaExporter::OpenOutput(const char* pathUtf8) {
     for (int32_t i = 0; i < count; ++i)
         SetUpStream(i);
 
-    if (!(output_->oformat->flags & AVFMT_NOFILE) &&
-        avio_open(&output_->pb, outputPath_.c_str(), AVIO_FLAG_WRITE) < 0)
-        SystemBased::ReportError("output file error", "63");
+    if (!(output_->oformat->flags & AVFMT_NOFILE)) {
+        if (const int opened = avio_open(&output_->pb, outputPath_.c_str(), AVIO_FLAG_WRITE);
+            opened < 0) {
+            ReportOutputError(opened, OutputStep::Creating);
+            throw SystemBased::EngineError("output error", "63");
+        }
+    }
     // Matroska stores presentation times only: shifting every stream to keep B-frame decode
     // times non-negative would start the output later than its source.
     if (IsMatroska(*output_->oformat))
         output_->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
-    if (const int written = avformat_write_header(output_.get(), nullptr); written < 0)
+    if (const int written = avformat_write_header(output_.get(), nullptr); written < 0) {
+        // The file refusing the bytes is not the muxer refusing the streams.
+        CheckOutput();
+        if (outputFailed_)
+            throw SystemBased::EngineError("output error", "63");
         Fail("output header error: " + ErrorText(written), "62");
+    }
     headerWritten_ = true;
 }
 
@@ -238,10 +269,16 @@ bool CMediaExporter::FinishFile() {
         }
         EncodeAndWrite(*entry->context, nullptr, *output_, *entry->stream, *packet_);
     }
-    bool finished = av_write_trailer(output_.get()) >= 0;
-    if (!(output_->oformat->flags & AVFMT_NOFILE) && avio_closep(&output_->pb) < 0)
-        finished = false;
-    return finished;
+    if (const int written = av_write_trailer(output_.get()); written < 0) {
+        // Whatever keeps the trailer out leaves a file no player can use.
+        CheckOutput();
+        ReportOutputError(written, OutputStep::Writing);
+    }
+    if (!(output_->oformat->flags & AVFMT_NOFILE)) {
+        if (const int closed = avio_closep(&output_->pb); closed < 0)
+            ReportOutputError(closed, OutputStep::Writing);
+    }
+    return !outputFailed_;
 }
 
 void CMediaExporter::FreeOutput() {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "convert/media_exporter_stream.h"
+#include "convert/output_file.h"
 #include "system/ffmpeg_handles.h"
 #include "vantrel/interfaces.h"
 
@@ -21,11 +22,14 @@ public:
     ~CMediaExporter();
 
     void* ReservedQuery(void*) override { return nullptr; }
-    intptr_t NamedParameter(const char*, const char*) override { return 0; }
+    // "R_ExporterParamOutputFailed": 1 once the file could not be created or written, else 0.
+    intptr_t NamedParameter(const char* name, const char* value) override;
     void Release() override;
 
     // False without a target description, for a null path, or while a file is open. A failed
-    // Open leaves nothing behind.
+    // Open leaves nothing behind. A file that cannot be created or written is logged once per
+    // Open, in the words of DescribeOutputError, naming the final path when pathUtf8 is a
+    // claimed temporary file; frames given after that are refused at once.
     bool Open(const char* pathUtf8) override;
     // Drains the encoders and finishes the file. False when the file could not be completed.
     bool Close() override;
@@ -40,6 +44,10 @@ private:
     void OpenAudioEncoder(ExportOutputStream& entry);
     bool FinishFile();
     void FreeOutput();
+    // Logs, the first time only, that the file failed with the FFmpeg error code error.
+    void ReportOutputError(int error, OutputStep step);
+    // After a failed write: logs the file's error, if it was the file that failed.
+    void CheckOutput();
 
     bool WriteVideo(ExportOutputStream& entry, IVideoFrame& frame);
     bool EncodePicture(ExportOutputStream& entry, IVideoFrame& picture);
@@ -53,6 +61,8 @@ private:
     IMediaManager* manager_;
     Owned<IMediaInfo> targetInfo_;
     std::string outputPath_;
+    std::string reportedPath_;  // the path messages name
+    bool outputFailed_ = false;
     SystemBased::OutputFormatContextPtr output_;
     bool headerWritten_ = false;
     std::vector<std::unique_ptr<ExportOutputStream>> streams_;

@@ -30,17 +30,24 @@ bool FitsAudioEncoder(const AVFrame& sound, const AVCodecContext& encoder) {
 
 bool CMediaExporter::WriteFrame(IMediaFrame* frame, uint32_t streamIndex) {
     try {
-        if (frame == nullptr || streamIndex >= streams_.size())
+        // Encoding for a file that can no longer be written would only waste the time.
+        if (frame == nullptr || streamIndex >= streams_.size() || outputFailed_)
             return false;
         ExportOutputStream& entry = *streams_[streamIndex];
         const int32_t kind = frame->GetKind();
         if (kind == FrameKindVideo && entry.kind == StreamKindVideo) {
             auto* picture = dynamic_cast<IVideoFrame*>(frame);
-            return picture != nullptr && WriteVideo(entry, *picture);
+            const bool written = picture != nullptr && WriteVideo(entry, *picture);
+            if (!written)
+                CheckOutput();
+            return written;
         }
         if (kind == FrameKindAudio && entry.kind == StreamKindAudio) {
             auto* sound = dynamic_cast<IAudioFrame*>(frame);
-            return sound != nullptr && WriteAudio(entry, *sound);
+            const bool written = sound != nullptr && WriteAudio(entry, *sound);
+            if (!written)
+                CheckOutput();
+            return written;
         }
         // Nothing is written for subtitle and data frames.
         if (kind == FrameKindSubtitle && entry.kind == StreamKindSubtitle)

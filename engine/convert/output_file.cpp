@@ -10,8 +10,11 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <mutex>
 
 namespace MediaBased {
 namespace {
@@ -71,7 +74,64 @@ struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
 
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string ErrnoText(int error) {
+    char buffer[128];
+    return strerror_r(error, buffer, sizeof buffer);
+}
+
+// Claimed temporary files and the final paths they stand for.
+struct ClaimedPaths {
+    std::mutex lock;
+    std::map<std::string, std::string> finalOf;
+};
+
+ClaimedPaths& Claimed() {
+    static ClaimedPaths claimed;
+    return claimed;
+}
+
+void RememberClaim(const std::string& temporaryPath, const std::string& finalPath) {
+    ClaimedPaths& claimed = Claimed();
+    const std::lock_guard<std::mutex> hold(claimed.lock);
+    claimed.finalOf[temporaryPath] = finalPath;
+}
+
+void ForgetClaim(const std::string& temporaryPath) {
+    ClaimedPaths& claimed = Claimed();
+    const std::lock_guard<std::mutex> hold(claimed.lock);
+    claimed.finalOf.erase(temporaryPath);
+}
+
 }  // namespace
+
+std::string DescribeOutputError(int error, const std::string& path, OutputStep step,
+                                const std::string& reason) {
+    if (step == OutputStep::Creating) {
+        if (error == EACCES || error == EPERM || error == EROFS)
+            return "output error: folder not writable: " + FolderOf(path);
+        if (error == ENOENT || error == ENOTDIR)
+            return "output error: folder missing: " + FolderOf(path);
+    }
+    // A file-size limit stops a write where a full disk would.
+    if (error == ENOSPC || error == EDQUOT || error == EFBIG)
+        return "output error: disk full: " + path;
+    return "output error: cannot write " + path + " (" + (reason.empty() ? ErrnoText(error) : reason) +
+           ")";
+}
+
+std::string FinalPathOf(const std::string& temporaryPath) {
+    ClaimedPaths& claimed = Claimed();
+    const std::lock_guard<std::mutex> hold(claimed.lock);
+    const auto found = claimed.finalOf.find(temporaryPath);
+    return found == claimed.finalOf.end() ? temporaryPath : found->second;
+}
 
 std::string TemporaryNameFor(const std::string& fileName) {
     std::string name = "." + fileName + kTemporarySuffix;
@@ -138,36 +198,48 @@ std::string OutputFile::PathInFolder(const std::string& name) const {
 }
 
 bool OutputFile::Claim() {
-    if (lockFd_ >= 0 || fileName_.empty() || fileName_ == "." || fileName_ == "..")
+    if (lockFd_ >= 0)
         return false;
+    if (fileName_.empty() || fileName_ == "." || fileName_ == "..") {
+        lastError_ = DescribeOutputError(finalPath_.empty() ? EINVAL : EISDIR, finalPath_,
+                                         OutputStep::Creating);
+        return false;
+    }
     RemoveStaleTemporaries(prefix_.empty() ? std::string(".") : prefix_);
     const std::string requested = finalPath_;
     for (int number = 0; number <= kLastNumber; ++number) {
         finalPath_ = number == 0 ? requested : prefix_ + CandidateName(number);
-        switch (TryClaim(number)) {
+        int error = 0;
+        switch (TryClaim(number, &error)) {
         case Outcome::Claimed:
             number_ = number;
+            lastError_.clear();
+            RememberClaim(temporaryPath_, finalPath_);
             return true;
         case Outcome::Failed:
             finalPath_ = requested;
+            lastError_ = DescribeOutputError(error, finalPath_, OutputStep::Creating);
             return false;
         case Outcome::Taken:
             break;
         }
     }
     finalPath_ = requested;
+    lastError_ = DescribeOutputError(EEXIST, finalPath_, OutputStep::Creating);
     return false;
 }
 
-OutputFile::Outcome OutputFile::TryClaim(int number) {
+OutputFile::Outcome OutputFile::TryClaim(int number, int* error) {
     const std::string temporary = PathInFolder(TemporaryNameFor(CandidateName(number)));
     for (int attempt = 0; attempt < kClaimAttempts; ++attempt) {
         if (Exists(finalPath_))
             return Outcome::Taken;
         const int fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
-            if (errno != EEXIST)
+            if (errno != EEXIST) {
+                *error = errno;
                 return Outcome::Failed;
+            }
             if (Inspect(temporary, true) == Temporary::Live)
                 return Outcome::Taken;
             continue;  // a stale one, removed: try again
@@ -197,21 +269,28 @@ bool OutputFile::NameTaken(int number) const {
 }
 
 bool OutputFile::Commit() {
-    if (lockFd_ < 0)
+    if (lockFd_ < 0) {
+        lastError_ = DescribeOutputError(EBADF, finalPath_, OutputStep::Creating);
         return false;
+    }
     for (;;) {
         const int error = MoveWithoutReplacing(temporaryPath_, finalPath_);
         if (error == 0)
             break;
-        if (error != EEXIST)
+        if (error != EEXIST) {
+            lastError_ = DescribeOutputError(error, finalPath_, OutputStep::Creating);
             return false;
+        }
         // Another program wrote the final name while this file was being made.
         do {
-            if (++number_ > kLastNumber)
+            if (++number_ > kLastNumber) {
+                lastError_ = DescribeOutputError(EEXIST, finalPath_, OutputStep::Creating);
                 return false;
+            }
         } while (NameTaken(number_));
         finalPath_ = prefix_ + CandidateName(number_);
     }
+    ForgetClaim(temporaryPath_);
     ::close(lockFd_);
     lockFd_ = -1;
     temporaryPath_.clear();
@@ -221,6 +300,7 @@ bool OutputFile::Commit() {
 void OutputFile::Discard() {
     if (lockFd_ < 0)
         return;
+    ForgetClaim(temporaryPath_);
     ::unlink(temporaryPath_.c_str());
     ::close(lockFd_);
     lockFd_ = -1;

@@ -18,7 +18,7 @@ public:
 
     // Removes unlocked temporary files from the folder, then takes the requested name or, when
     // that is taken, name(1).ext, name(2).ext, ... by creating its temporary file exclusively
-    // and locking it. False when nothing can be created in the folder.
+    // and locking it. False when nothing can be created in the folder; LastError says why.
     bool Claim();
 
     const std::string& TemporaryPath() const { return temporaryPath_; }
@@ -27,16 +27,21 @@ public:
 
     // Renames the temporary file to the final name without replacing anything; a name taken
     // meanwhile moves it on to the next free one. False when it could not be renamed: the
-    // temporary file then stays to be discarded.
+    // temporary file then stays to be discarded, and LastError says why.
     bool Commit();
     void Discard();
+
+    // Why the last Claim or Commit failed, worded for the user (see DescribeOutputError);
+    // empty while neither has failed.
+    const std::string& LastError() const { return lastError_; }
 
 private:
     enum class Outcome { Claimed, Taken, Failed };
 
     std::string CandidateName(int number) const;
     std::string PathInFolder(const std::string& name) const;
-    Outcome TryClaim(int number);
+    // On Failed, *error holds the errno of the refused creation.
+    Outcome TryClaim(int number, int* error);
     // True when the final name exists or a live task holds its temporary file.
     bool NameTaken(int number) const;
 
@@ -46,7 +51,25 @@ private:
     std::string finalPath_;
     std::string temporaryPath_;
     int lockFd_ = -1;  // open, with the lock held, from Claim until Commit or Discard
+    std::string lastError_;
 };
+
+// Creating covers making or renaming a file in the folder, Writing its contents.
+enum class OutputStep { Creating, Writing };
+
+// One line that says why the output at path failed with errno error:
+//   "output error: folder not writable: <folder>"  (creating: EACCES, EPERM, EROFS)
+//   "output error: folder missing: <folder>"       (creating: ENOENT, ENOTDIR)
+//   "output error: disk full: <path>"              (ENOSPC, EDQUOT, EFBIG)
+//   "output error: cannot write <path> (<reason>)" (anything else)
+// reason replaces strerror's words, for errors that are not errno values.
+std::string DescribeOutputError(int error, const std::string& path, OutputStep step,
+                                const std::string& reason = std::string());
+
+// The final path of the claimed output whose temporary file is temporaryPath, or
+// temporaryPath itself: what fails while the temporary file is written is told about the
+// file the user asked for.
+std::string FinalPathOf(const std::string& temporaryPath);
 
 // ".<file name>.vantrel.part"; a name too long for that gets a shortened, hashed form.
 std::string TemporaryNameFor(const std::string& fileName);

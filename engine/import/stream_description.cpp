@@ -54,6 +54,15 @@ void DescribeVideo(const AVFormatContext& container, const AVStream& stream, Str
         record.durationSeconds = container.duration / 1000000.0;
 }
 
+// A tag's text with its terminating NUL, as clients read string properties.
+void SetTextProperty(IStreamInfo& info, const char* name, const AVDictionary* tags, const char* tag) {
+    const AVDictionaryEntry* entry = av_dict_get(tags, tag, nullptr, 0);
+    if (entry == nullptr || entry->value == nullptr)
+        return;
+    const PropertyBlob blob{entry->value, static_cast<uint32_t>(std::strlen(entry->value) + 1)};
+    info.SetProperty(name, &blob);
+}
+
 void DescribeAudio(const AVStream& stream, StreamRecord& record) {
     const AVCodecParameters& codec = *stream.codecpar;
     record.kind = StreamKindAudio;
@@ -83,6 +92,14 @@ StreamRecord DescribeStream(const AVFormatContext& container, const AVStream& st
     return record;
 }
 
+void DescribeTrackTags(const AVStream& stream, IStreamInfo& info) {
+    SetTextProperty(info, "language", stream.metadata, "language");
+    SetTextProperty(info, "title", stream.metadata, "title");
+    uint8_t isDefault = (stream.disposition & AV_DISPOSITION_DEFAULT) ? 1 : 0;
+    const PropertyBlob flag{&isDefault, 1};
+    info.SetProperty("default", &flag);
+}
+
 ContainerDescription DescribeContainer(const AVFormatContext& container) {
     ContainerDescription description;
     description.info = std::make_unique<CMediaInfo>(false);
@@ -95,6 +112,8 @@ ContainerDescription DescribeContainer(const AVFormatContext& container) {
             continue;
         const StreamRecord record = DescribeStream(container, stream);
         description.info->AddStream(&record);
+        const auto added = static_cast<uint32_t>(description.info->GetStreamCount() - 1);
+        DescribeTrackTags(stream, *description.info->GetStreamInfo(added));
         description.containerIndexOf.push_back(static_cast<int>(i));
     }
     return description;

@@ -13,6 +13,10 @@ namespace MediaBased {
 // (AddStream does) before keeping it.
 StreamRecord DescribeStream(const AVFormatContext& container, const AVStream& stream);
 
+// The stream's track tags as properties of info: "language" and "title" (UTF-8 text and its
+// NUL, only when the tag is there) and "default" (one byte, 1 for the default track).
+void DescribeTrackTags(const AVStream& stream, IStreamInfo& info);
+
 struct ContainerDescription {
     std::unique_ptr<CMediaInfo> info;  // made for the importer itself, not for a caller
     std::vector<int> containerIndexOf;  // container stream index of each listed stream

@@ -1,11 +1,14 @@
 #include "system/ffmpeg_log_level.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 extern "C" {
 #include <libavutil/log.h>
 }
+
+#include "system/ffmpeg_log_sink.h"
 
 namespace SystemBased {
 namespace {
@@ -30,7 +33,11 @@ int ParseLevel(const char* text) {
 
 void ApplyFfmpegLogLevel() {
     const char* requested = std::getenv("VANTREL_FFMPEG_LOGLEVEL");
-    av_log_set_level(requested ? ParseLevel(requested) : AV_LOG_ERROR);
+    const int console = requested ? ParseLevel(requested) : AV_LOG_QUIET;
+    const int logged = std::max(AV_LOG_WARNING, console);
+    // FFmpeg code that asks the level before doing costly work for a message sees the same.
+    av_log_set_level(logged);
+    InstallFfmpegLogSink(logged, console);
 }
 
 }  // namespace SystemBased

@@ -134,7 +134,8 @@ TEST_F(ConverterTest, AFailingTaskDoesNotStopTheOthers) {
     EXPECT_EQ(StateOf(converter.get(), 2), TaskFinished);
     EXPECT_TRUE(DecodesCleanly(Output(2)));
     const std::string log = GetSystemLogger()->GetText();
-    EXPECT_NE(log.find("],output file error,63\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("],output error: folder missing: " + (dir_ / "missing").string() + ",63\n"), std::string::npos)
+        << log;
 }
 
 TEST_F(ConverterTest, PausedTasksAreHeldAndStillFinish) {

@@ -99,7 +99,10 @@ TEST_F(ExporterTest, FailedOpensLogTheirCauseAndLeaveTheExporterReusable) {
     target->AddStream(&video);
     ASSERT_TRUE(exporter->SetTargetInfo(target.get()));
     EXPECT_FALSE(exporter->Open((dir_ + "/missing-folder/out.mp4").c_str()));
-    EXPECT_NE(std::string(log.GetText()).find("output file error,63\n"), std::string::npos);
+    EXPECT_NE(std::string(log.GetText())
+                  .find("output error: folder missing: " + dir_ + "/missing-folder,63\n"),
+              std::string::npos)
+        << log.GetText();
     EXPECT_TRUE(exporter->Close());
     auto picture = MakePicture(320, 240, 0, 0);
     EXPECT_FALSE(exporter->WriteFrame(picture.get(), 0)) << "nothing is open";
