@@ -10,13 +10,23 @@ const char kDescription[] =
     "Without --profile the profile last chosen in Corvane is used, with its adjusted values.\n"
     "Outputs go to --output, or to Corvane's output folder; existing files are never\n"
     "overwritten (name(1).ext, name(2).ext, ... are used instead).\n"
-    "Progress is shown on standard error.\n"
+    "Without --audio the audio track the file marks as default is converted.\n"
+    "Progress is shown on standard error, with the reason beside a file that failed or was\n"
+    "skipped.\n"
     "\n"
     "Exit status: 0 every file finished, 1 a file failed or was skipped, 2 usage error,\n"
-    "3 the engine or the profile catalogue could not be loaded, 130 interrupted.\n"
+    "3 the engine or the profile catalogue could not be loaded, or the output folder cannot\n"
+    "be written, 130 interrupted.\n"
     "\n"
     "--json prints {\"outputs\":[{\"source\":...,\"target\":...,\n"
-    "\"state\":\"finished|failed|skipped\",\"seconds\":...}]} on standard output at the end.";
+    "\"state\":\"finished|failed|skipped|stopped\",\"reason\":...,\"seconds\":...}]} on\n"
+    "standard output at the end. \"target\" is the output's name (for a failed file the\n"
+    "name it would have had) and is left out for skipped and stopped files; \"reason\" is\n"
+    "left out when there is nothing to explain.\n"
+    "\n"
+    "--list-tracks prints one line per track:\n"
+    "number<TAB>kind<TAB>codec<TAB>channels or WxH<TAB>language<TAB>title<TAB>default\n"
+    "with video and audio tracks numbered from 1 each, as --audio counts them.";
 
 std::optional<int> PositiveInteger(const QString& text) {
     bool ok = false;
@@ -35,7 +45,9 @@ CliParseResult parseCliOptions(const QStringList& arguments) {
     const QCommandLineOption parallel("parallel", "Convert up to <n> files at once.", "n");
     const QCommandLineOption list("list-profiles", "Print id<TAB>category<TAB>name of every profile.");
     const QCommandLineOption json("json", "Print the results as one JSON object on standard output.");
-    parser.addOptions({help, profile, output, parallel, list, json});
+    const QCommandLineOption audio("audio", "Convert the <n>-th audio track (1 is the first).", "n");
+    const QCommandLineOption tracks("list-tracks", "Print the tracks of <file> and exit.", "file");
+    parser.addOptions({help, profile, output, parallel, list, json, audio, tracks});
     parser.addPositionalArgument("FILE", "Matroska files to convert.", "FILE...");
 
     CliParseResult result;
@@ -63,11 +75,27 @@ CliParseResult parseCliOptions(const QStringList& arguments) {
             return result;
         }
     }
+    if (parser.isSet(audio)) {
+        options.audioTrack = PositiveInteger(parser.value(audio));
+        if (!options.audioTrack) {
+            result.message = "--audio needs a track number of at least 1 (see --list-tracks)";
+            return result;
+        }
+    }
     options.outputFolder = parser.value(output);
     options.listProfiles = parser.isSet(list);
+    options.listTracksOf = parser.value(tracks);
     options.json = parser.isSet(json);
     options.files = parser.positionalArguments();
-    if (options.files.isEmpty() && !options.listProfiles) {
+    if (parser.isSet(tracks) && options.listTracksOf.isEmpty()) {
+        result.message = "--list-tracks needs a file";
+        return result;
+    }
+    if (!options.listTracksOf.isEmpty() && !options.files.isEmpty()) {
+        result.message = "--list-tracks takes one file and converts nothing";
+        return result;
+    }
+    if (options.files.isEmpty() && !options.listProfiles && options.listTracksOf.isEmpty()) {
         result.message = "no input files given (try --help)";
         return result;
     }

@@ -9,8 +9,11 @@ struct CliOptions {
     std::optional<int> profileId;
     QString outputFolder;       // empty: the program's output folder
     std::optional<int> parallel;
+    std::optional<int> audioTrack;  // 1-based among a file's audio tracks; empty: the default one
+    QString listTracksOf;           // --list-tracks FILE
     bool listProfiles = false;
     bool json = false;
+    // Files as decodeArgument gave them: argumentBytes() turns them back into the names' bytes.
     QStringList files;
 };
 
@@ -20,4 +23,5 @@ struct CliParseResult {
     bool helpRequested = false;
 };
 
+// arguments as decodeArguments() makes them from argv, the program's name first.
 CliParseResult parseCliOptions(const QStringList& arguments);

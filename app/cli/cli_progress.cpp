@@ -7,7 +7,9 @@ namespace {
 QString Line(const FileProgress& file) {
     if (file.state == QLatin1String("running"))
         return QStringLiteral("%1  %2%").arg(file.name).arg(file.percent, 3);
-    return QStringLiteral("%1  %2").arg(file.name, file.state);
+    if (file.reason.isEmpty())
+        return QStringLiteral("%1  %2").arg(file.name, file.state);
+    return QStringLiteral("%1  %2: %3").arg(file.name, file.state, file.reason);
 }
 
 }  // namespace
@@ -22,6 +24,7 @@ void CliProgress::show(const std::vector<FileProgress>& files) {
     } else {
         for (size_t i = 0; i < files.size(); ++i) {
             const bool changed = i >= last_.size() || last_[i].state != files[i].state ||
+                                 last_[i].reason != files[i].reason ||
                                  last_[i].percent / 10 != files[i].percent / 10;
             if (changed && files[i].state != QLatin1String("waiting"))
                 std::fprintf(stderr, "%s\n", qPrintable(Line(files[i])));

@@ -8,8 +8,9 @@
 
 struct FileProgress {
     QString name;
-    QString state;   // "waiting", "running", "finished", "failed", "skipped"
+    QString state;   // "waiting", "running", "finished", "failed", "skipped", "stopped"
     int percent = 0;
+    QString reason;  // shown beside the state when there is one
 };
 
 class CliProgress {

@@ -1,23 +1,22 @@
 // corvane-cli: Corvane's catalogue and engine without a window.
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QThread>
 #include <csignal>
-#include <optional>
 #include <cstdio>
+#include <optional>
 #include <unistd.h>
 #include <vector>
 
 #include "app_context.h"
 #include "cli_options.h"
 #include "cli_progress.h"
+#include "cli_results.h"
 #include "conversion_run.h"
-#include "task_status.h"
-#include "vantrel/records.h"
+#include "input_check.h"
+#include "native_arguments.h"
+#include "output_folder.h"
+#include "track_labels.h"
+#include "track_listing.h"
 
 namespace {
 
@@ -28,15 +27,6 @@ volatile std::sig_atomic_t g_interrupted = 0;
 void OnInterrupt(int) {
     g_interrupted = 1;
 }
-
-struct FileResult {
-    QString source;
-    QString target;
-    QString state = QStringLiteral("waiting");
-    int percent = 0;
-    double seconds = 0.0;
-    QElapsedTimer clock;
-};
 
 void PrintError(const QString& message) {
     std::fprintf(stderr, "corvane-cli: %s\n", qPrintable(message));
@@ -52,45 +42,19 @@ void ListProfiles(const ProfileCatalogue& catalogue) {
     }
 }
 
-QString StateName(int32_t state) {
-    switch (taskPhaseOf(state)) {
-        case TaskPhase::Finished: return QStringLiteral("finished");
-        case TaskPhase::Failed: return QStringLiteral("failed");
-        case TaskPhase::Running: return QStringLiteral("running");
-        default: return QStringLiteral("waiting");
+int ListTracks(MediaBased::IMediaManager* manager, const QString& file) {
+    const QByteArray native = argumentBytes(file);
+    QString reason = unreadableReason(native);
+    SourceFile source(manager);
+    if (reason.isEmpty() && !source.probeNative(native))
+        reason = notMediaReason();
+    if (!reason.isEmpty()) {
+        PrintError(QStringLiteral("%1: %2").arg(shownArgument(file), reason));
+        return kSomeFailed;
     }
-}
-
-void UpdateResults(const ConversionRun& run, std::vector<FileResult*>& taskResults) {
-    for (int i = 0; i < static_cast<int>(taskResults.size()); ++i) {
-        const MediaBased::ConvertTask* task = run.task(i);
-        if (task == nullptr)
-            continue;
-        FileResult& result = *taskResults[static_cast<size_t>(i)];
-        const QString state = StateName(task->state.load());
-        if (state == QLatin1String("running") && !result.clock.isValid())
-            result.clock.start();
-        if ((state == QLatin1String("finished") || state == QLatin1String("failed")) &&
-            result.state != state) {
-            if (result.clock.isValid())
-                result.seconds = result.clock.elapsed() / 1000.0;
-            result.target = run.targetPath(i);  // the name the output really got
-        }
-        result.state = state;
-        result.percent = static_cast<int>(task->progress.load());
-    }
-}
-
-void PrintJson(const std::vector<FileResult>& results) {
-    QJsonArray outputs;
-    for (const FileResult& result : results) {
-        outputs.append(QJsonObject{{"source", result.source},
-                                   {"target", result.target},
-                                   {"state", result.state},
-                                   {"seconds", result.seconds}});
-    }
-    const QByteArray text = QJsonDocument(QJsonObject{{"outputs", outputs}}).toJson(QJsonDocument::Compact);
-    std::printf("%s\n", text.constData());
+    for (const QString& line : trackListing(source))
+        std::printf("%s\n", qPrintable(line));
+    return kAllFinished;
 }
 
 // The profile the run uses: the program's last choice unless --profile names another, which
@@ -100,7 +64,8 @@ std::optional<OutputSetting> ChooseSetting(const CliOptions& options, ProfileMan
     if (options.profileId) {
         const ProfileEntry* entry = profiles.catalogue()->entryById(*options.profileId);
         if (entry == nullptr) {
-            PrintError(QStringLiteral("there is no profile %1 (see --list-profiles)").arg(*options.profileId));
+            PrintError(
+                QStringLiteral("there is no profile %1 (see --list-profiles)").arg(*options.profileId));
             return std::nullopt;
         }
         applyProfileDefaults(*entry, setting);
@@ -108,72 +73,140 @@ std::optional<OutputSetting> ChooseSetting(const CliOptions& options, ProfileMan
     return setting;
 }
 
-// Adds every readable file to the source list; the others are reported and kept as skipped.
+// Adds every file the engine can open to the source list; the others are kept as skipped,
+// with the reason. resultOfSource maps source-list indexes to result indexes.
 std::vector<FileResult> AddSources(const CliOptions& options, SourceList& sources,
                                    std::vector<int>& resultOfSource) {
     std::vector<FileResult> results(static_cast<size_t>(options.files.size()));
-    for (int i = 0; i < options.files.size(); ++i) {
-        results[static_cast<size_t>(i)].source = options.files.at(i);
-        if (sources.add(options.files.at(i)) < 0) {
-            results[static_cast<size_t>(i)].state = QStringLiteral("skipped");
-            PrintError(QStringLiteral("skipping %1: it cannot be read as media").arg(options.files.at(i)));
-        } else {
+    for (int i = 0; i < options.files.size(); ++i)
+        results[static_cast<size_t>(i)].source = shownArgument(options.files.at(i));
+    for (int i = 0; i < options.files.size() && !g_interrupted; ++i) {
+        FileResult& result = results[static_cast<size_t>(i)];
+        const QByteArray native = argumentBytes(options.files.at(i));
+        result.reason = unreadableReason(native);
+        if (result.reason.isEmpty() && sources.addNative(native) < 0)
+            result.reason = notMediaReason();
+        if (result.reason.isEmpty())
             resultOfSource.push_back(i);
-        }
+        else
+            result.state = QStringLiteral("skipped");
     }
     return results;
 }
 
-// Converts the sources, showing progress, until every task ended or an interrupt came.
-// Returns false when the engine could not start the run.
-bool RunConversion(AppContext& context, const OutputSetting& setting, const QString& folder,
-                   int parallel, std::vector<FileResult>& results,
-                   const std::vector<int>& resultOfSource, bool& interrupted) {
-    SourceList& sources = context.sourceList();
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
-    ConversionRun run(context.mediaManager());
-    if (sources.count() > 0 && !run.start(sources, setting, folder, parallel))
-        return false;
-    std::vector<FileResult*> taskResults;
-    for (int t = 0; t < run.taskCount(); ++t) {
-        FileResult& result = results[static_cast<size_t>(resultOfSource[static_cast<size_t>(run.sourceIndex(t))])];
-        result.target = run.targetPath(t);
-        taskResults.push_back(&result);
+// Points every source at the audio track to convert: --audio's, else the one the file marks
+// as default. False, after saying why, when a file has no such track.
+bool ChooseAudioTracks(const CliOptions& options, SourceList& sources, const std::vector<FileResult>& results,
+                       const std::vector<int>& resultOfSource) {
+    for (int s = 0; s < sources.count(); ++s) {
+        SourceFile& source = *sources.at(s);
+        if (!options.audioTrack) {
+            if (const int stream = defaultAudioStream(source); stream >= 0)
+                source.setAudioStream(stream);
+            continue;
+        }
+        const int stream = audioStreamOfTrack(source, *options.audioTrack);
+        if (stream < 0) {
+            const int count = audioTrackCount(source);
+            const QString has = count == 0   ? QStringLiteral("has no audio track")
+                                : count == 1 ? QStringLiteral("has 1 audio track")
+                                             : QStringLiteral("has %1 audio tracks").arg(count);
+            const QString& name = results[static_cast<size_t>(resultOfSource[static_cast<size_t>(s)])].source;
+            PrintError(
+                QStringLiteral("--audio %1: %2 %3 (see --list-tracks)").arg(*options.audioTrack).arg(name, has));
+            return false;
+        }
+        source.setAudioStream(stream);
     }
-
-    CliProgress progress(::isatty(STDERR_FILENO) == 1);
-    auto showProgress = [&] {
-        std::vector<FileProgress> lines;
-        for (const FileResult& result : results)
-            lines.push_back({QDir::toNativeSeparators(result.source), result.state, result.percent});
-        progress.show(lines);
-    };
-    while (run.isActive() && !g_interrupted) {
-        UpdateResults(run, taskResults);
-        showProgress();
-        if (run.unfinishedCount() == 0)
-            break;
-        QThread::msleep(100);
-    }
-    UpdateResults(run, taskResults);
-    interrupted = g_interrupted != 0;
-    if (interrupted) {
-        run.stop();
-        for (FileResult* result : taskResults)
-            if (result->state != QLatin1String("finished"))
-                result->state = QStringLiteral("failed");
-    } else {
-        run.finish();
-    }
-    showProgress();
     return true;
 }
 
-int Report(const std::vector<FileResult>& results, bool json, bool interrupted) {
+void ShowProgress(CliProgress& progress, const std::vector<FileResult>& results) {
+    std::vector<FileProgress> lines;
+    for (const FileResult& result : results)
+        lines.push_back(
+            {QDir::toNativeSeparators(result.source), result.state, result.percent, result.reason});
+    progress.show(lines);
+}
+
+// Converts the sources, showing progress, until every task ended or an interrupt came.
+// Returns false when the engine could not start the run.
+bool RunConversion(AppContext& context, const OutputSetting& setting, const QString& folder, int parallel,
+                   std::vector<FileResult>& results, const std::vector<int>& resultOfSource) {
+    SourceList& sources = context.sourceList();
+    CliProgress progress(::isatty(STDERR_FILENO) == 1);
+    ConversionRun run(context.mediaManager());
+    if (sources.count() == 0 || g_interrupted) {
+        ShowProgress(progress, results);
+        return true;
+    }
+    if (!run.start(sources, setting, folder, parallel))
+        return false;
+
+    std::vector<FileResult*> taskResults;
+    std::vector<bool> hasTask(results.size(), false);
+    for (int t = 0; t < run.taskCount(); ++t) {
+        const auto resultIndex = static_cast<size_t>(resultOfSource[static_cast<size_t>(run.sourceIndex(t))]);
+        results[resultIndex].target = run.targetPath(t);
+        hasTask[resultIndex] = true;
+        taskResults.push_back(&results[resultIndex]);
+    }
+    for (int resultIndex : resultOfSource) {
+        FileResult& result = results[static_cast<size_t>(resultIndex)];
+        if (!hasTask[static_cast<size_t>(resultIndex)]) {
+            result.state = QStringLiteral("failed");
+            result.reason = QStringLiteral("the engine refused the conversion");
+        }
+    }
+
+    TaskTracker tracker(run, taskResults);
+    while (run.isActive() && !g_interrupted) {
+        tracker.update();
+        ShowProgress(progress, results);
+        if (run.unfinishedCount() == 0)
+            break;
+        run.waitForChange(100);  // wakes at once when a task starts or ends
+    }
+    tracker.update();
+    if (g_interrupted) {
+        tracker.markStopped();
+        run.stop();
+    } else {
+        run.finish();
+    }
+    ShowProgress(progress, results);
+    return true;
+}
+
+// Files that would have been converted when the run could not start.
+void FailUnstarted(std::vector<FileResult>& results, const QString& reason) {
+    for (FileResult& result : results) {
+        if (result.ended())
+            continue;
+        result.state = QStringLiteral("failed");
+        result.reason = reason;
+    }
+}
+
+// Files that never started because an interrupt came first.
+void StopUnstarted(std::vector<FileResult>& results) {
+    for (FileResult& result : results) {
+        if (result.ended())
+            continue;
+        result.state = QStringLiteral("stopped");
+        result.reason = QStringLiteral("interrupted before it started");
+        result.target.clear();
+    }
+}
+
+int Report(std::vector<FileResult>& results, bool json, std::optional<int> exitCode = std::nullopt) {
+    if (g_interrupted)
+        StopUnstarted(results);
     if (json)
-        PrintJson(results);
-    if (interrupted) {
+        std::printf("%s\n", resultsJson(results).constData());
+    if (exitCode)
+        return *exitCode;
+    if (g_interrupted) {
         PrintError("interrupted");
         return kInterrupted;
     }
@@ -188,8 +221,11 @@ int Report(const std::vector<FileResult>& results, bool json, bool interrupted) 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("corvane-cli");
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
 
-    const CliParseResult parsed = parseCliOptions(QCoreApplication::arguments());
+    // Not QCoreApplication::arguments(): that loses the bytes of names that are not UTF-8.
+    const CliParseResult parsed = parseCliOptions(decodeArguments(argc, argv));
     if (parsed.helpRequested) {
         std::printf("%s", qPrintable(parsed.message));
         return kAllFinished;
@@ -200,6 +236,7 @@ int main(int argc, char** argv) {
     }
     const CliOptions& options = *parsed.options;
 
+    // The settings are read fresh here and never written back: a window may be changing them.
     AppContext& context = AppContext::instance();
     QString error;
     if (!context.open(&error)) {
@@ -211,23 +248,34 @@ int main(int argc, char** argv) {
         ListProfiles(*profiles.catalogue());
         return kAllFinished;
     }
+    if (!options.listTracksOf.isEmpty())
+        return ListTracks(context.mediaManager(), options.listTracksOf);
     const std::optional<OutputSetting> setting = ChooseSetting(options, profiles);
     if (!setting)
         return kUsageError;
-    const QString folder = options.outputFolder.isEmpty() ? context.settings()->outputFileDir()
-                                                          : QDir(options.outputFolder).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        PrintError(QStringLiteral("cannot create the output folder %1").arg(folder));
-        return kSomeFailed;
-    }
 
     std::vector<int> resultOfSource;  // source-list index -> result index
     std::vector<FileResult> results = AddSources(options, context.sourceList(), resultOfSource);
-    bool interrupted = false;
-    const int parallel = options.parallel.value_or(context.settings()->maxTasksAtOnce());
-    if (!RunConversion(context, *setting, folder, parallel, results, resultOfSource, interrupted)) {
-        PrintError("the engine could not start the conversion");
-        return kCannotStart;
+    if (!ChooseAudioTracks(options, context.sourceList(), results, resultOfSource))
+        return kUsageError;
+
+    const QString folder = options.outputFolder.isEmpty()
+                               ? context.settings()->outputFileDir()
+                               : QDir(shownArgument(options.outputFolder)).absolutePath();
+    QString folderProblem;
+    if (!prepareOutputFolder(folder, &folderProblem)) {
+        PrintError(folderProblem);
+        FailUnstarted(results, folderProblem);
+        CliProgress progress(::isatty(STDERR_FILENO) == 1);
+        ShowProgress(progress, results);
+        return Report(results, options.json, kCannotStart);
     }
-    return Report(results, options.json, interrupted);
+
+    const int parallel = options.parallel.value_or(context.settings()->maxTasksAtOnce());
+    if (!RunConversion(context, *setting, folder, parallel, results, resultOfSource)) {
+        PrintError("the engine could not start the conversion");
+        FailUnstarted(results, QStringLiteral("the engine could not start the conversion"));
+        return Report(results, options.json, kCannotStart);
+    }
+    return Report(results, options.json);
 }

@@ -36,7 +36,7 @@ QString AppSettings::lastOpenFileDir() const {
 }
 
 void AppSettings::setLastOpenFileDir(const QString& dir) {
-    settings_->setValue("LastOpenFileDir", dir);
+    store("LastOpenFileDir", dir);
 }
 
 QString AppSettings::lastOpenFolderPath() const {
@@ -44,7 +44,7 @@ QString AppSettings::lastOpenFolderPath() const {
 }
 
 void AppSettings::setLastOpenFolderPath(const QString& path) {
-    settings_->setValue("LastOpenFolderPath", path);
+    store("LastOpenFolderPath", path);
 }
 
 QString AppSettings::outputFileDir() const {
@@ -56,7 +56,7 @@ QString AppSettings::outputFileDir() const {
 }
 
 void AppSettings::setOutputFileDir(const QString& dir) {
-    settings_->setValue("OutputFileDir", dir);
+    store("OutputFileDir", dir);
 }
 
 int AppSettings::maxTasksAtOnce() const {
@@ -67,7 +67,7 @@ int AppSettings::maxTasksAtOnce() const {
 }
 
 void AppSettings::setMaxTasksAtOnce(int count) {
-    settings_->setValue("MaxTasksAtOnce", count);
+    store("MaxTasksAtOnce", count);
 }
 
 bool AppSettings::shutdownAfterFinished() const {
@@ -75,7 +75,7 @@ bool AppSettings::shutdownAfterFinished() const {
 }
 
 void AppSettings::setShutdownAfterFinished(bool on) {
-    settings_->setValue("ShutdownAfterFinished", on);
+    store("ShutdownAfterFinished", on);
 }
 
 int AppSettings::checkUpdateDays() const {
@@ -83,7 +83,7 @@ int AppSettings::checkUpdateDays() const {
 }
 
 void AppSettings::setCheckUpdateDays(int days) {
-    settings_->setValue("CheckUpdateDays", std::min(days, kMaxCheckUpdateDays));
+    store("CheckUpdateDays", std::min(days, kMaxCheckUpdateDays));
 }
 
 bool AppSettings::checkForUpdate() const {
@@ -91,7 +91,7 @@ bool AppSettings::checkForUpdate() const {
 }
 
 void AppSettings::setCheckForUpdate(bool on) {
-    settings_->setValue("CheckForUpdate", on);
+    store("CheckForUpdate", on);
 }
 
 QDate AppSettings::lastCheckUpdateDate() const {
@@ -99,7 +99,7 @@ QDate AppSettings::lastCheckUpdateDate() const {
 }
 
 void AppSettings::setLastCheckUpdateDate(const QDate& date) {
-    settings_->setValue("LastCheckUpdateDate", date.toString(kDatePattern));
+    store("LastCheckUpdateDate", date.toString(kDatePattern));
 }
 
 int AppSettings::firstRunDays() {
@@ -110,9 +110,16 @@ int AppSettings::firstRunDays() {
         firstRun = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(stamp)).date();
     } else {
         const qint64 midnight = today.startOfDay().toSecsSinceEpoch();
-        settings_->setValue("it", static_cast<qulonglong>(midnight));
+        store("it", static_cast<qulonglong>(midnight));
     }
     return static_cast<int>(firstRun.daysTo(today));
+}
+
+void AppSettings::store(const QString& key, const QVariant& value) {
+    settings_->setValue(key, value);
+    // Written at once: a crash, a power cut or another Corvane process must not see an older
+    // value than the one the user chose.
+    settings_->sync();
 }
 
 void AppSettings::sync() {

@@ -1,4 +1,5 @@
-// The program's persistent configuration: one INI file per user, app_config.xml.
+// The program's persistent configuration: one INI file per user, app_config.xml. Every setter
+// writes the file before it returns.
 #pragma once
 
 #include <QDate>
@@ -6,6 +7,7 @@
 #include <memory>
 
 class QSettings;
+class QVariant;
 
 class AppSettings {
 public:
@@ -47,6 +49,8 @@ public:
     void sync();
 
 private:
+    void store(const QString& key, const QVariant& value);
+
     QString dataRoot_;
     std::unique_ptr<QSettings> settings_;
 };

@@ -32,7 +32,7 @@ bool ConversionRun::start(const SourceList& sources, const OutputSetting& settin
             continue;
         const QString extension = fillTaskConfiguration(config.get(), target.get(), setting, *source);
         config->SetTargetInfo(target.get());
-        config->SetSourcePath(source->path().toUtf8().constData());
+        config->SetSourcePath(source->enginePath().constData());
         const QString targetPath =
             QDir::toNativeSeparators(namer.makeTargetPath(source->baseName(), extension));
         config->SetTargetPath(targetPath.toUtf8().constData());

@@ -16,6 +16,17 @@ void CopyOverwriting(const QString& from, const QString& to) {
     QFile::copy(from, to);
 }
 
+// Replaces to with a copy of from; a damaged to is kept as to.damaged (the latest one only).
+void SetAsideAndReplace(const QString& from, const QString& to, bool damaged) {
+    if (damaged && QFile::exists(to)) {
+        const QString aside = to + ".damaged";
+        QFile::remove(aside);
+        if (!QFile::rename(to, aside))
+            QFile::remove(to);
+    }
+    CopyOverwriting(from, to);
+}
+
 // The ten text keys, in the order they are read and written.
 struct TextKey {
     const char* key;
@@ -37,10 +48,24 @@ const TextKey kTextKeys[] = {
 }  // namespace
 
 ProfileManager::~ProfileManager() {
-    if (outputSetting_)
+    // Adjustments are saved as they are made; this keeps ones made in place and not saved yet.
+    // A process that changed nothing (corvane-cli) writes nothing.
+    if (outputSetting_ && *outputSetting_ != savedSetting_)
         saveOutputSetting();
     if (!registeredBundle_.isEmpty())
         QResource::unregisterResource(registeredBundle_);
+}
+
+bool ProfileManager::useBundle(std::unique_ptr<ProfileCatalogue> catalogue, const QString& bundle) {
+    const bool registered = QResource::registerResource(bundle);
+    const bool loaded =
+        registered && catalogue->loadDocuments(":/profile/profilelist.xml", ":/profile/format.xml");
+    catalogue_ = std::move(catalogue);
+    if (loaded)
+        registeredBundle_ = bundle;
+    else if (registered)
+        QResource::unregisterResource(bundle);
+    return loaded;
 }
 
 bool ProfileManager::load(const QString& folder) {
@@ -63,24 +88,30 @@ bool ProfileManager::load(const QString& folder) {
         QFile::copy(shippedBundle, installedBundle);
 
     auto installedCatalogue = std::make_unique<ProfileCatalogue>();
-    installedCatalogue->readHeader(installedHeader);
+    bool headerSound = true;
+    try {
+        installedCatalogue->readHeader(installedHeader);
+    } catch (const CatalogueError&) {
+        headerSound = false;
+    }
 
-    QString bundle;
-    if (installedCatalogue->version() < shippedCatalogue->version()) {
+    if (headerSound && installedCatalogue->version() < shippedCatalogue->version()) {
         // The program ships a newer catalogue than the user has.
         CopyOverwriting(shippedHeader, installedHeader);
         CopyOverwriting(shippedBundle, installedBundle);
-        catalogue_ = std::move(shippedCatalogue);
-        bundle = shippedBundle;
-    } else {
-        catalogue_ = std::move(installedCatalogue);
-        bundle = installedBundle;
+        if (!useBundle(std::move(shippedCatalogue), shippedBundle))
+            return false;
+        return loadOutputSetting();
     }
-    if (QResource::registerResource(bundle))
-        registeredBundle_ = bundle;
+    if (headerSound && useBundle(std::move(installedCatalogue), installedBundle))
+        return loadOutputSetting();
 
-    if (!catalogue_->loadDocuments(":/profile/profilelist.xml", ":/profile/format.xml"))
+    // The user's copy is damaged. The shipped one replaces it, when it is sound itself; the
+    // damaged file stays beside it for a look, and its partner is refreshed to match.
+    if (!useBundle(std::move(shippedCatalogue), shippedBundle))
         return false;
+    SetAsideAndReplace(shippedHeader, installedHeader, !headerSound);
+    SetAsideAndReplace(shippedBundle, installedBundle, headerSound);
     return loadOutputSetting();
 }
 
@@ -103,19 +134,33 @@ bool ProfileManager::loadOutputSetting() {
     for (const TextKey& key : kTextKeys)
         outputSetting_.get()->*key.field =
             stored->value(key.key, outputSetting_.get()->*key.field).toString();
+    savedSetting_ = *outputSetting_;
     return true;
 }
 
 void ProfileManager::saveOutputSetting() {
+    if (!outputSetting_)
+        return;
     QSettings* stored = settings_->qsettings();
     stored->setValue("OutputSet/profile_id", outputSetting_->profileId);
     for (const TextKey& key : kTextKeys)
         stored->setValue(key.key, outputSetting_.get()->*key.field);
+    stored->sync();
+    savedSetting_ = *outputSetting_;
+}
+
+void ProfileManager::setOutputSetting(const OutputSetting& setting) {
+    if (!outputSetting_)
+        return;
+    *outputSetting_ = setting;
+    saveOutputSetting();
 }
 
 void ProfileManager::selectProfile(int profileId) {
     if (!outputSetting_ || !catalogue_ || profileId == outputSetting_->profileId)
         return;
-    if (const ProfileEntry* entry = catalogue_->entryById(profileId))
+    if (const ProfileEntry* entry = catalogue_->entryById(profileId)) {
         applyProfileDefaults(*entry, *outputSetting_);
+        saveOutputSetting();
+    }
 }

@@ -1,6 +1,9 @@
 #include "source_file.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "vantrel/owned.h"
@@ -31,13 +34,18 @@ SourceFile::SourceFile(IMediaManager* manager)
 }
 
 bool SourceFile::probe(const QString& path) {
-    const QFileInfo file(path);
-    if (!file.exists() || manager_ == nullptr)
+    return probeNative(QFile::encodeName(path));
+}
+
+bool SourceFile::probeNative(const QByteArray& nativePath) {
+    // Stat the bytes themselves: a name that is not UTF-8 does not survive a QString.
+    struct stat status {};
+    if (nativePath.isEmpty() || ::stat(nativePath.constData(), &status) != 0 || manager_ == nullptr)
         return false;
-    sizeText_ = formatSize(file.size());
+    sizeText_ = formatSize(static_cast<qint64>(status.st_size));
 
     // The importer is needed only while probing and drawing the thumbnail.
-    Owned<IMediaImporter> importer(manager_->OpenImporter(path.toUtf8().constData()));
+    Owned<IMediaImporter> importer(manager_->OpenImporter(nativePath.constData()));
     IMediaInfo* probed = importer ? importer->GetMediaInfo(0) : nullptr;
     mediaInfo_.reset(probed ? probed->Clone() : nullptr);
     videoRecord_ = nullptr;
@@ -62,7 +70,8 @@ bool SourceFile::probe(const QString& path) {
     thumbnail_.fill(0);
     if (videoStream_ != -1)
         takeThumbnail(*importer);
-    path_ = path;
+    path_ = QFile::decodeName(nativePath);
+    enginePath_ = nativePath;
     return true;
 }
 
@@ -124,8 +133,12 @@ QString SourceFile::resolutionText() const {
 }
 
 int SourceList::add(const QString& path) {
+    return addNative(QFile::encodeName(path));
+}
+
+int SourceList::addNative(const QByteArray& nativePath) {
     auto file = std::make_unique<SourceFile>(manager_);
-    if (!file->probe(path))
+    if (!file->probeNative(nativePath))
         return -1;
     files_.push_back(std::move(file));
     return count() - 1;

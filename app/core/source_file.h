@@ -23,6 +23,9 @@ public:
     SourceFile& operator=(const SourceFile&) = delete;
 
     bool probe(const QString& path);
+    // For a name given as the file system's bytes, which need not be UTF-8 (a Latin-1 name
+    // from an old disk): path() shows it as best it can, enginePath() keeps the bytes.
+    bool probeNative(const QByteArray& nativePath);
 
     MediaBased::IMediaInfo* mediaInfo() const { return mediaInfo_.get(); }
     const MediaBased::StreamRecord* videoRecord() const { return videoRecord_; }
@@ -31,6 +34,8 @@ public:
     // Accepts only the index of an audio stream.
     bool setAudioStream(int index);
     QString path() const { return path_; }
+    // The bytes the engine opens the file by.
+    QByteArray enginePath() const { return enginePath_; }
     const QImage& thumbnail() const { return thumbnail_; }
     double duration() const { return duration_; }
     QString sizeText() const { return sizeText_; }
@@ -49,6 +54,7 @@ private:
     int audioStream_ = -1;
     int videoStream_ = -1;
     QString path_;
+    QByteArray enginePath_;
     QImage thumbnail_;
     double duration_ = 0.0;
     QString sizeText_;
@@ -60,6 +66,7 @@ public:
 
     // Index of the new record, or -1 when the file cannot be probed.
     int add(const QString& path);
+    int addNative(const QByteArray& nativePath);
     int count() const { return static_cast<int>(files_.size()); }
     SourceFile* at(int index) const;
     bool removeAt(int index);

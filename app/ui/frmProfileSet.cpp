@@ -1,16 +1,29 @@
 #include "frmProfileSet.h"
 
+#include <QSignalBlocker>
+
 #include "codec_tables.h"
+#include "encoder_limits.h"
 #include "output_setting.h"
 #include "profile_catalogue.h"
 #include "ui_frmProfileSet.h"
 
 namespace {
 
-// Items are matched exactly and case-sensitively; an absent text leaves nothing current.
-void Fill(QComboBox* box, const QStringList& items, const QString& current) {
+// Replaces the items without signalling. Items are matched exactly and case-sensitively: an
+// absent text leaves nothing current, unless nearest asks for the item nearest to it, else
+// fallback, else the first.
+void Fill(QComboBox* box, const QStringList& items, const QString& wanted, bool nearest = false,
+          const QString& fallback = QString()) {
+    const QSignalBlocker quiet(box);
     box->clear();
     box->addItems(items);
+    QString current = wanted;
+    if (nearest && !items.contains(wanted)) {
+        current = nearestChoice(items, wanted);
+        if (current.isNull())
+            current = items.contains(fallback) ? fallback : items.value(0);
+    }
     box->setCurrentIndex(box->findText(current, Qt::MatchExactly | Qt::MatchCaseSensitive));
 }
 
@@ -18,11 +31,40 @@ QString CurrentCode(const QComboBox* box) {
     return box->currentData().toString();
 }
 
+QList<int> Numbers(const QComboBox* box) {
+    QList<int> numbers;
+    for (int i = 0; i < box->count(); ++i)
+        numbers << box->itemText(i).toInt();
+    return numbers;
+}
+
+AudioEncoderLimits LimitsOf(const QString& code) {
+    return AudioEncoderLimits(codecInfo(code).encoder);
+}
+
 }  // namespace
 
 frmProfileSet::frmProfileSet(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowCloseButtonHint), ui_(std::make_unique<Ui::frmProfileSet>()) {
     ui_->setupUi(this);
+    connect(ui_->cbxVCodec, &QComboBox::currentIndexChanged, this, [this] {
+        fillVideoSizes(ui_->cbxVSize->currentText(), Pick::Nearest);
+        fillVideoRates(ui_->cbxVBitrate->currentText(), ui_->cbxVFPS->currentText(), Pick::Nearest);
+    });
+    connect(ui_->cbxVSize, &QComboBox::currentIndexChanged, this, [this] {
+        fillVideoRates(ui_->cbxVBitrate->currentText(), ui_->cbxVFPS->currentText(), Pick::Nearest);
+    });
+    connect(ui_->cbxACodec, &QComboBox::currentIndexChanged, this, [this] {
+        fillAudioChannels(ui_->cbxAChannel->currentText(), Pick::Nearest);
+        fillAudioSampleRates(ui_->cbxASample->currentText(), Pick::Nearest);
+        fillAudioBitrates(ui_->cbxABitrate->currentText(), Pick::Nearest);
+    });
+    connect(ui_->cbxAChannel, &QComboBox::currentIndexChanged, this, [this] {
+        fillAudioSampleRates(ui_->cbxASample->currentText(), Pick::Nearest);
+        fillAudioBitrates(ui_->cbxABitrate->currentText(), Pick::Nearest);
+    });
+    connect(ui_->cbxASample, &QComboBox::currentIndexChanged, this,
+            [this] { fillAudioBitrates(ui_->cbxABitrate->currentText(), Pick::Nearest); });
 }
 
 frmProfileSet::~frmProfileSet() = default;
@@ -39,6 +81,7 @@ void frmProfileSet::setProfile(const ProfileEntry* entry, OutputSetting* setting
 }
 
 void frmProfileSet::fillCodecs(QComboBox* box, const EncoderOptions& options, const QString& currentCode) {
+    const QSignalBlocker quiet(box);
     box->clear();
     for (auto it = options.constBegin(); it != options.constEnd(); ++it) {
         const CodecInfo& row = codecInfo(it.key());
@@ -51,25 +94,97 @@ void frmProfileSet::fillCodecs(QComboBox* box, const EncoderOptions& options, co
     box->setCurrentIndex(current);
 }
 
+// A codec that is not in the list shows the lists of the profile's own.
+QString frmProfileSet::videoCodec() const {
+    return ui_->cbxVCodec->currentIndex() >= 0 ? CurrentCode(ui_->cbxVCodec) : options_.defaultVideoCodec;
+}
+
+QString frmProfileSet::audioCodec() const {
+    return ui_->cbxACodec->currentIndex() >= 0 ? CurrentCode(ui_->cbxACodec) : options_.defaultAudioCodec;
+}
+
+const EncoderChoice* frmProfileSet::videoChoice() const {
+    return ProfileOptions::choiceFor(options_.video, videoCodec(), ui_->cbxVSize->currentText(),
+                                     options_.defaultResolution);
+}
+
+const EncoderChoice* frmProfileSet::audioChoice(QString* channels) const {
+    const EncoderChoice* choice = ProfileOptions::choiceFor(options_.audio, audioCodec(),
+                                                            ui_->cbxAChannel->currentText(),
+                                                            options_.defaultChannels, channels);
+    // The count written is the one shown, whichever option lends its lists.
+    if (channels && ui_->cbxAChannel->currentIndex() >= 0)
+        *channels = ui_->cbxAChannel->currentText();
+    return choice;
+}
+
+void frmProfileSet::fillVideoSizes(const QString& wanted, Pick pick) {
+    QStringList sizes;
+    for (const QString& size : options_.video.value(videoCodec()).keys())
+        if (size != kKeepOriginal)
+            sizes << size;
+    Fill(ui_->cbxVSize, QStringList{kKeepOriginal} + sortedBySize(sizes), wanted, pick == Pick::Nearest,
+         options_.defaultResolution);
+}
+
+void frmProfileSet::fillVideoRates(const QString& bitrate, const QString& frameRate, Pick pick) {
+    const EncoderChoice* choice = videoChoice();
+    const bool nearest = pick == Pick::Nearest;
+    Fill(ui_->cbxVBitrate, choice ? choice->bitrates : QStringList(), bitrate, nearest,
+         choice ? choice->defaultBitrate : QString());
+    const QStringList frameRates = choice ? choice->rates : QStringList();
+    Fill(ui_->cbxVFPS, QStringList{kKeepOriginal} + frameRates, frameRate, nearest,
+         choice ? choice->defaultRate : QString());
+}
+
+void frmProfileSet::fillAudioChannels(const QString& wanted, Pick pick) {
+    const QString codec = audioCodec();
+    const AudioEncoderLimits limits = LimitsOf(codec);
+    QStringList channels;
+    for (const QString& key : options_.audio.value(codec).keys()) {
+        bool isNumber = false;
+        const int count = key.toInt(&isNumber);
+        if (!isNumber || limits.acceptsChannels(count))
+            channels << key;
+    }
+    Fill(ui_->cbxAChannel, channels, wanted, pick == Pick::Nearest, options_.defaultChannels);
+}
+
+void frmProfileSet::fillAudioSampleRates(const QString& wanted, Pick pick) {
+    QString channels;
+    const EncoderChoice* choice = audioChoice(&channels);
+    QStringList rates;
+    if (choice)
+        rates = acceptedSampleRates(LimitsOf(audioCodec()), choice->rates, choice->bitrates,
+                                    channels.toInt());
+    Fill(ui_->cbxASample, rates, wanted, pick == Pick::Nearest, choice ? choice->defaultRate : QString());
+}
+
+void frmProfileSet::fillAudioBitrates(const QString& wanted, Pick pick) {
+    QString channels;
+    const EncoderChoice* choice = audioChoice(&channels);
+    QStringList bitrates;
+    if (choice) {
+        // Until a sample rate is chosen a bit rate must suit every one offered.
+        const QList<int> rates = ui_->cbxASample->currentIndex() >= 0
+                                     ? QList<int>{ui_->cbxASample->currentText().toInt()}
+                                     : Numbers(ui_->cbxASample);
+        bitrates = acceptedBitrates(LimitsOf(audioCodec()), choice->bitrates, rates,
+                                    channels.toInt());
+    }
+    Fill(ui_->cbxABitrate, bitrates, wanted, pick == Pick::Nearest,
+         choice ? choice->defaultBitrate : QString());
+}
+
 void frmProfileSet::showSetting(const OutputSetting& setting) {
-    // The dependent lists always follow the profile's defaults, not the chosen codec.
     fillCodecs(ui_->cbxVCodec, options_.video, setting.videoCodec);
-    QStringList resolutions{kKeepOriginal};
-    for (const QString& resolution : options_.video.value(options_.defaultVideoCodec).keys())
-        if (resolution != kKeepOriginal)
-            resolutions << resolution;
-    Fill(ui_->cbxVSize, resolutions, setting.videoResolution);
-    const EncoderChoice* video =
-        ProfileOptions::find(options_.video, options_.defaultVideoCodec, options_.defaultResolution);
-    Fill(ui_->cbxVBitrate, video ? video->bitrates : QStringList(), setting.videoBitrate);
-    Fill(ui_->cbxVFPS, QStringList{kKeepOriginal} + (video ? video->rates : QStringList()), setting.videoFrameRate);
+    fillVideoSizes(setting.videoResolution, Pick::Exact);
+    fillVideoRates(setting.videoBitrate, setting.videoFrameRate, Pick::Exact);
 
     fillCodecs(ui_->cbxACodec, options_.audio, setting.audioCodec);
-    Fill(ui_->cbxAChannel, options_.audio.value(options_.defaultAudioCodec).keys(), setting.audioChannels);
-    const EncoderChoice* audio =
-        ProfileOptions::find(options_.audio, options_.defaultAudioCodec, options_.defaultChannels);
-    Fill(ui_->cbxABitrate, audio ? audio->bitrates : QStringList(), setting.audioBitrate);
-    Fill(ui_->cbxASample, audio ? audio->rates : QStringList(), setting.audioSampleRate);
+    fillAudioChannels(setting.audioChannels, Pick::Exact);
+    fillAudioSampleRates(setting.audioSampleRate, Pick::Exact);
+    fillAudioBitrates(setting.audioBitrate, Pick::Exact);
 
     ui_->gbxVideo->setEnabled(ui_->cbxVCodec->count() > 0);
     ui_->gbxAudio->setEnabled(ui_->cbxACodec->count() > 0);

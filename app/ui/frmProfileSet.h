@@ -33,8 +33,26 @@ private slots:
     void on_btnDefault_clicked();
 
 private:
+    // How a refilled list picks its current item: a shown setting marks only its own values;
+    // after the user's change the nearest valid one is kept.
+    enum class Pick { Exact, Nearest };
+
     void showSetting(const OutputSetting& setting);
     void fillCodecs(QComboBox* box, const EncoderOptions& options, const QString& currentCode);
+
+    // Each list is filled from the current items of the lists above it.
+    void fillVideoSizes(const QString& wanted, Pick pick);
+    void fillVideoRates(const QString& bitrate, const QString& frameRate, Pick pick);
+    void fillAudioChannels(const QString& wanted, Pick pick);
+    void fillAudioSampleRates(const QString& wanted, Pick pick);
+    void fillAudioBitrates(const QString& wanted, Pick pick);
+
+    // The chosen codec, or the profile's own while none is.
+    QString videoCodec() const;
+    QString audioCodec() const;
+    const EncoderChoice* videoChoice() const;
+    // channels receives the count shown, else the key of the option that lends its lists.
+    const EncoderChoice* audioChoice(QString* channels = nullptr) const;
 
     std::unique_ptr<Ui::frmProfileSet> ui_;
     const ProfileEntry* entry_ = nullptr;

@@ -1,6 +1,7 @@
 #include "update_result_box.h"
 
 #include <QCoreApplication>
+#include <QtGlobal>
 
 #include "dialog_seam.h"
 
@@ -29,5 +30,17 @@ UpdateResultKind showUpdateResult(DialogSeam& seam, const QString& lastVersion, 
                                     "FrmMainWindow", "You have the latest version now. No update is available"));
         break;
     }
+    return kind;
+}
+
+UpdateResultKind answerUpdateCheck(DialogSeam& seam, const QString& lastVersion, const QString& url,
+                                   const QString& error, bool automatic) {
+    if (!automatic)
+        return showUpdateResult(seam, lastVersion, url, error);
+    const UpdateResultKind kind = classifyUpdateResult(lastVersion, url, error);
+    if (kind == UpdateResultKind::NewVersion)
+        return showUpdateResult(seam, lastVersion, url, error);
+    if (kind == UpdateResultKind::Error)
+        qWarning("The automatic update check failed: %s", qUtf8Printable(error));
     return kind;
 }

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <memory>
+#include <utility>
 
 #include "app_settings.h"
 #include "product_info.h"
@@ -98,21 +99,33 @@ UpdateResultKind classifyUpdateResult(const QString& version, const QString& url
     return isWebUrl(QUrl(url, QUrl::StrictMode)) ? UpdateResultKind::NewVersion : UpdateResultKind::Error;
 }
 
-QString productBaseUrl(const AppSettings& settings) {
+QString buildUpdateUrl() {
+    return QStringLiteral(CORVANE_DEFAULT_UPDATE_URL);
+}
+
+QString productBaseUrl(const AppSettings& settings, const QString& buildUrl) {
     QString base = settings.qsettings()->value(QStringLiteral("UpdateUrl")).toString().trimmed();
-    if (base.isEmpty() || !isWebUrl(QUrl(base, QUrl::StrictMode)))
-        base = QStringLiteral(CORVANE_DEFAULT_UPDATE_URL);
+    if (!isWebUrl(QUrl(base, QUrl::StrictMode)))
+        base = buildUrl.trimmed();
+    // A build address that is no web page is as good as none.
+    if (!isWebUrl(QUrl(base, QUrl::StrictMode)))
+        return {};
     while (base.endsWith(QLatin1Char('/')))
         base.chop(1);
     return base;
 }
 
-QUrl updateCheckUrl(const AppSettings& settings) {
-    return productPageUrl(settings, QStringLiteral("/checkupdate/"));
+bool isUpdateConfigured(const AppSettings& settings, const QString& buildUrl) {
+    return !productBaseUrl(settings, buildUrl).isEmpty();
 }
 
-QUrl productPageUrl(const AppSettings& settings, const QString& path) {
-    return QUrl(productBaseUrl(settings) + path);
+QUrl updateCheckUrl(const AppSettings& settings, const QString& buildUrl) {
+    return productPageUrl(settings, QStringLiteral("/checkupdate/"), buildUrl);
+}
+
+QUrl productPageUrl(const AppSettings& settings, const QString& path, const QString& buildUrl) {
+    const QString base = productBaseUrl(settings, buildUrl);
+    return base.isEmpty() ? QUrl() : QUrl(base + path);
 }
 
 bool shouldCheckAtStartup(AppSettings& settings) {
@@ -122,15 +135,20 @@ bool shouldCheckAtStartup(AppSettings& settings) {
     return days > 0 && settings.firstRunDays() % days == 0;
 }
 
-CCheckUpdate::CCheckUpdate(AppSettings* settings, QObject* parent) : QThread(parent), settings_(settings) {}
+CCheckUpdate::CCheckUpdate(AppSettings* settings, QObject* parent, QString buildUrl)
+    : QThread(parent), settings_(settings), buildUrl_(std::move(buildUrl)) {}
 
 CCheckUpdate::~CCheckUpdate() {
     requestInterruption();
     wait();
 }
 
+bool CCheckUpdate::isConfigured() const {
+    return settings_ != nullptr && isUpdateConfigured(*settings_, buildUrl_);
+}
+
 bool CCheckUpdate::checkUpdate(bool force) {
-    if (settings_ == nullptr)
+    if (!isConfigured())
         return false;
     const QDate today = QDate::currentDate();
     const bool due = force || settings_->lastCheckUpdateDate() != today;
@@ -139,13 +157,20 @@ bool CCheckUpdate::checkUpdate(bool force) {
     if (!due)
         return false;
     if (isRunning()) {
+        {
+            std::lock_guard<std::mutex> lock(answerLock_);
+            // The user asked while a check waits: its answer, failure included, is theirs.
+            if (!answered_) {
+                automatic_ = automatic_ && !force;
+                return false;
+            }
+        }
         // A thread that has sent its answer is only winding down; a new check may follow it.
-        if (!answered_)
-            return false;
         wait();
     }
-    url_ = updateCheckUrl(*settings_);
+    url_ = updateCheckUrl(*settings_, buildUrl_);
     answered_ = false;
+    automatic_ = !force;
     start();
     return true;
 }
@@ -184,6 +209,11 @@ void CCheckUpdate::run() {
     }
     if (isInterruptionRequested())
         return;
-    answered_ = true;
-    emit updateCallback(result.version, result.url, result.error);
+    bool automatic = false;
+    {
+        std::lock_guard<std::mutex> lock(answerLock_);
+        answered_ = true;
+        automatic = automatic_;
+    }
+    emit updateCallback(result.version, result.url, result.error, automatic);
 }

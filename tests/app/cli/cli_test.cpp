@@ -5,71 +5,20 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 
-#include "engine_test_support.h"
-#include "process_helpers.h"
-
-namespace {
-
-struct CliResult {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-class CliTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        // The program keeps its settings and installed catalogue under $appdata.
-        environment_ = QProcessEnvironment::systemEnvironment();
-        environment_.insert("appdata", home_.path() + "/appdata");
-        environment_.insert("HOME", home_.path());
-        output_ = home_.path() + "/out";
-    }
-
-    void Start(QProcess& process, const QStringList& arguments, const QString& program = CORVANE_CLI) {
-        process.setProcessEnvironment(environment_);
-        process.start(program, arguments);
-        ASSERT_TRUE(process.waitForStarted(10000));
-    }
-
-    CliResult Run(const QStringList& arguments, const QString& program = CORVANE_CLI) {
-        QProcess process;
-        Start(process, arguments, program);
-        EXPECT_TRUE(process.waitForFinished(180000)) << "corvane-cli did not finish";
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
-    }
-
-    static QJsonArray Outputs(const CliResult& result) {
-        const QJsonDocument json = QJsonDocument::fromJson(result.out.toUtf8());
-        EXPECT_TRUE(json.isObject()) << result.out.toStdString();
-        return json.object().value("outputs").toArray();
-    }
-
-    QString Media(const char* name) const { return QString::fromStdString(TestMedia(name)); }
-
-    QTemporaryDir home_;
-    QProcessEnvironment environment_;
-    QString output_;
-};
-
-}  // namespace
+#include "cli_fixture.h"
 
 TEST_F(CliTest, HelpAndUsageErrors) {
     const CliResult help = Run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* option : {"--profile", "--output", "--parallel", "--list-profiles", "--json"})
+    for (const char* option :
+         {"--profile", "--output", "--parallel", "--list-profiles", "--json", "--audio", "--list-tracks"})
         EXPECT_TRUE(help.out.contains(option)) << option;
 
     for (const QStringList& bad : {QStringList{}, QStringList{"--parallel", "0", "a.mkv"},
                                    QStringList{"--profile", "abc", "a.mkv"},
+                                   QStringList{"--audio", "0", "a.mkv"},
+                                   QStringList{"--list-tracks", "a.mkv", "b.mkv"},
                                    QStringList{"--no-such-option", "a.mkv"},
                                    QStringList{"--profile", "424242", Media("h264_aac.mkv")}}) {
         const CliResult result = Run(bad);
@@ -106,7 +55,8 @@ TEST_F(CliTest, ConvertsReadableFilesAndSkipsTheRest) {
     const CliResult result = Run({"--json", "--profile", "1003", "--output", output_, "--parallel", "1",
                                   Media("h264_aac.mkv"), junk, Media("audio_longer.mkv")});
     EXPECT_EQ(result.exitCode, 1) << "a skipped file makes the run incomplete";
-    EXPECT_TRUE(result.err.contains("skipping " + junk)) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(junk + "  skipped: not a media file the engine can open"))
+        << result.err.toStdString();
     const QJsonArray outputs = Outputs(result);
     ASSERT_EQ(outputs.size(), 3);
 
@@ -118,8 +68,10 @@ TEST_F(CliTest, ConvertsReadableFilesAndSkipsTheRest) {
     EXPECT_TRUE(DecodesCleanly(first["target"].toString().toStdString()));
 
     EXPECT_EQ(outputs[1].toObject()["state"].toString(), "skipped");
-    EXPECT_TRUE(outputs[1].toObject()["target"].toString().isEmpty());
+    EXPECT_EQ(outputs[1].toObject()["reason"].toString(), "not a media file the engine can open");
+    EXPECT_FALSE(outputs[1].toObject().contains("target"));
     EXPECT_EQ(outputs[2].toObject()["state"].toString(), "finished");
+    EXPECT_FALSE(first.contains("reason")) << "nothing to explain";
 
     // Nothing is overwritten: the same input again gets a numbered name.
     const CliResult again = Run({"--json", "--profile", "1003", "--output", output_, Media("h264_aac.mkv")});
@@ -137,7 +89,8 @@ TEST_F(CliTest, InterruptStopsTheRunCleanly) {
     ASSERT_EQ(made.exitCode, 0) << made.output;
 
     QProcess process;
-    Start(process, {"--json", "--profile", "1003", "--output", output_, input});
+    Start(process, {"--json", "--profile", "1003", "--output", output_, "--parallel", "1", input,
+                    Media("h264_aac.mkv")});
     // Wait until the conversion writes its (temporary) output, then interrupt it.
     const QString partial = output_ + "/.long.mp4.vantrel.part";
     QElapsedTimer clock;
@@ -158,7 +111,19 @@ TEST_F(CliTest, InterruptStopsTheRunCleanly) {
     const CliResult result{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
                            QString::fromUtf8(process.readAllStandardError())};
     EXPECT_TRUE(result.err.contains("interrupted"));
-    EXPECT_EQ(Outputs(result)[0].toObject()["state"].toString(), "failed");
+    const QJsonArray outputs = Outputs(result);
+    ASSERT_EQ(outputs.size(), 2);
+    const QJsonObject running = outputs[0].toObject();
+    EXPECT_EQ(running["state"].toString(), "stopped");
+    EXPECT_EQ(running["reason"].toString(), "interrupted while converting");
+    EXPECT_FALSE(running.contains("target")) << "no file was made";
+    EXPECT_GT(running["seconds"].toDouble(), 0.0);
+    const QJsonObject waiting = outputs[1].toObject();
+    EXPECT_EQ(waiting["state"].toString(), "stopped") << "it never started";
+    EXPECT_EQ(waiting["reason"].toString(), "interrupted before it started");
+    EXPECT_FALSE(waiting.contains("target"));
+    EXPECT_EQ(waiting["seconds"].toDouble(), 0.0);
+    EXPECT_FALSE(QFile::exists(output_ + "/h264_aac.mp4"));
     EXPECT_FALSE(QFile::exists(output_ + "/long.mp4")) << "no half file under the final name";
     EXPECT_FALSE(QFile::exists(partial)) << "nor a temporary one";
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QtGlobal>
 #include <vector>
 
 #include "dialog_seam.h"
@@ -38,6 +39,30 @@ public:
     QMessageBox::StandardButton answer = QMessageBox::Ok;
     std::vector<Box> boxes;
     std::vector<QUrl> opened;
+};
+
+// Collects the warnings logged while it lives.
+class WarningLog {
+public:
+    WarningLog() {
+        warnings_ = &lines;
+        previous_ = qInstallMessageHandler(&Collect);
+    }
+    ~WarningLog() {
+        qInstallMessageHandler(previous_);
+        warnings_ = nullptr;
+    }
+
+    QStringList lines;
+
+private:
+    static void Collect(QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtWarningMsg)
+            warnings_->append(text);
+    }
+
+    static inline QStringList* warnings_ = nullptr;
+    QtMessageHandler previous_ = nullptr;
 };
 
 }  // namespace
@@ -95,6 +120,55 @@ TEST(UpdateResultBoxTest, OtherVersionsShowTheLatestBoxAndOtherLinksTheErrorBox)
                                           ? "You have the latest version now. No update is available"
                                           : "Check update error.");
         EXPECT_TRUE(seam.opened.empty());
+    }
+}
+
+TEST(UpdateResultBoxTest, AnAutomaticCheckShowsOnlyANewerVersionAndLogsItsFailure) {
+    {
+        ScriptedSeam seam;
+        WarningLog log;
+        EXPECT_EQ(answerUpdateCheck(seam, "", "", "ERROR", true), UpdateResultKind::Error);
+        EXPECT_TRUE(seam.boxes.empty());
+        ASSERT_EQ(log.lines.size(), 1);
+        EXPECT_TRUE(log.lines[0].contains("automatic update check failed")) << log.lines[0].toStdString();
+    }
+    {
+        ScriptedSeam seam;
+        WarningLog log;
+        EXPECT_EQ(answerUpdateCheck(seam, "1.0.1.121", "https://example.org/get", "", true),
+                  UpdateResultKind::Latest);
+        EXPECT_TRUE(seam.boxes.empty());
+        EXPECT_TRUE(log.lines.isEmpty());
+    }
+    {
+        ScriptedSeam seam;
+        seam.answer = QMessageBox::Yes;
+        EXPECT_EQ(answerUpdateCheck(seam, "1.0.2.100", "https://example.org/get", "", true),
+                  UpdateResultKind::NewVersion);
+        ASSERT_EQ(seam.boxes.size(), 1u);
+        EXPECT_EQ(seam.boxes[0].text, "New version: 1.0.2.100");
+        ASSERT_EQ(seam.opened.size(), 1u);
+    }
+}
+
+TEST(UpdateResultBoxTest, TheUsersCheckShowsEveryResultErrorIncluded) {
+    const struct {
+        const char* version;
+        const char* error;
+        const char* text;
+    } cases[] = {
+        {"", "ERROR", "Check update error."},
+        {"1.0.1.121", "", "You have the latest version now. No update is available"},
+        {"1.0.2.100", "", "New version: 1.0.2.100"},
+    };
+    for (const auto& c : cases) {
+        ScriptedSeam seam;
+        seam.answer = QMessageBox::No;
+        WarningLog log;
+        answerUpdateCheck(seam, c.version, "https://example.org/get", c.error, false);
+        ASSERT_EQ(seam.boxes.size(), 1u) << c.text;
+        EXPECT_EQ(seam.boxes[0].text, c.text);
+        EXPECT_TRUE(log.lines.isEmpty()) << "shown, not logged";
     }
 }
 

@@ -72,6 +72,7 @@ QByteArray InfoXml(const QByteArray& version, const QByteArray& url = "https://e
 struct Callback {
     int count = 0;
     QString version, url, error;
+    bool automatic = false;
     bool onGuiThread = false;
 };
 
@@ -83,12 +84,18 @@ protected:
         ASSERT_TRUE(server_.listening());
         settings_->qsettings()->setValue("UpdateUrl", server_.baseUrl() + "/");
         checker_ = std::make_unique<CCheckUpdate>(settings_.get());
-        QObject::connect(checker_.get(), &CCheckUpdate::updateCallback, &receiver_,
-                         [this](const QString& version, const QString& url, const QString& error) {
+        Listen(*checker_);
+    }
+
+    void Listen(CCheckUpdate& checker) {
+        QObject::connect(&checker, &CCheckUpdate::updateCallback, &receiver_,
+                         [this](const QString& version, const QString& url, const QString& error,
+                                bool automatic) {
                              ++callback_.count;
                              callback_.version = version;
                              callback_.url = url;
                              callback_.error = error;
+                             callback_.automatic = automatic;
                              callback_.onGuiThread = QThread::currentThread() == receiver_.thread();
                          });
     }
@@ -140,6 +147,7 @@ TEST_F(CheckUpdateTest, RepliesArriveOnTheGuiThreadAndAreJudged) {
         ASSERT_TRUE(CheckAndWait()) << c.body.constData();
         EXPECT_EQ(server_.lastRequestLine, "GET /checkupdate/ HTTP/1.1");
         EXPECT_TRUE(callback_.onGuiThread);
+        EXPECT_FALSE(callback_.automatic) << "a forced check is the user's";
         EXPECT_EQ(classifyUpdateResult(callback_.version, callback_.url, callback_.error), c.kind)
             << c.status << " " << c.body.constData();
         if (c.kind == UpdateResultKind::NewVersion) {
@@ -200,6 +208,71 @@ TEST_F(CheckUpdateTest, ASecondCheckWhileOneWaitsStartsNoOtherRequest) {
     EXPECT_EQ(callback_.version, "1.0.2.0");
 }
 
+TEST_F(CheckUpdateTest, AnAutomaticCheckSaysSoUntilTheUserAsksWhileItWaits) {
+    server_.reply(200, InfoXml("1.0.1.121"));
+    settings_->setLastCheckUpdateDate(QDate::currentDate().addDays(-1));
+    ASSERT_TRUE(checker_->checkUpdate(false));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return callback_.count == 1; }, 5000));
+    checker_->wait();
+    EXPECT_TRUE(callback_.automatic);
+
+    // The user asks while an automatic check waits: no second request, and the answer (here a
+    // failure) is reported as the user's, so that it is shown.
+    server_.neverAnswer();
+    checker_->setTimeout(400);
+    settings_->setLastCheckUpdateDate(QDate::currentDate().addDays(-1));
+    ASSERT_TRUE(checker_->checkUpdate(false));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return server_.requests == 2; }, 5000));
+    EXPECT_FALSE(checker_->checkUpdate(true));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return callback_.count == 2; }, 5000));
+    checker_->wait();
+    EXPECT_FALSE(callback_.automatic);
+    EXPECT_EQ(callback_.error, "ERROR");
+    EXPECT_EQ(server_.requests, 2);
+}
+
+TEST_F(CheckUpdateTest, WithoutAnAddressNoCheckStarts) {
+    settings_->qsettings()->remove("UpdateUrl");
+    settings_->setCheckForUpdate(true);
+    settings_->setCheckUpdateDays(1);
+    SetFirstRunDaysAgo(0);
+    const QDate lastCheck = QDate::currentDate().addDays(-3);
+    settings_->setLastCheckUpdateDate(lastCheck);
+
+    CCheckUpdate unconfigured(settings_.get(), nullptr, QString());
+    Listen(unconfigured);
+    EXPECT_FALSE(unconfigured.isConfigured());
+    EXPECT_FALSE(unconfigured.checkAtStartup());
+    EXPECT_FALSE(unconfigured.checkUpdate(true));
+    EXPECT_FALSE(unconfigured.isRunning());
+    EXPECT_EQ(settings_->lastCheckUpdateDate(), lastCheck) << "no check, so none is recorded";
+
+    // An address that is no web page counts as none.
+    CCheckUpdate unusable(settings_.get(), nullptr, QStringLiteral("ftp://updates.example.net/"));
+    EXPECT_FALSE(unusable.isConfigured());
+    EXPECT_FALSE(unusable.checkUpdate(true));
+    QTest::qWait(50);
+    EXPECT_EQ(server_.requests, 0);
+    EXPECT_EQ(callback_.count, 0);
+
+    // The build's address is enough, and so is the settings' alone.
+    server_.reply(200, InfoXml("1.0.1.121"));
+    CCheckUpdate built(settings_.get(), nullptr, server_.baseUrl() + "/");
+    Listen(built);
+    EXPECT_TRUE(built.isConfigured());
+    ASSERT_TRUE(built.checkAtStartup());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return callback_.count == 1; }, 5000));
+    built.wait();
+    EXPECT_EQ(server_.lastRequestLine, "GET /checkupdate/ HTTP/1.1");
+
+    settings_->qsettings()->setValue("UpdateUrl", server_.baseUrl());
+    EXPECT_TRUE(unconfigured.isConfigured());
+    ASSERT_TRUE(unconfigured.checkUpdate(true));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return callback_.count == 2; }, 5000));
+    unconfigured.wait();
+    EXPECT_EQ(server_.requests, 2);
+}
+
 TEST_F(CheckUpdateTest, DestroyingTheCheckerAbandonsARunningRequest) {
     server_.neverAnswer();
     ASSERT_EQ(checker_->timeout(), 30000);  // the wait must not end by the time limit
@@ -232,6 +305,7 @@ TEST_F(CheckUpdateTest, TheStartupScheduleChecksOnScheduledDaysOnce) {
     ASSERT_TRUE(checker_->checkAtStartup());
     ASSERT_TRUE(QTest::qWaitFor([this] { return callback_.count == 1; }, 5000));
     checker_->wait();
+    EXPECT_TRUE(callback_.automatic);
     EXPECT_EQ(settings_->lastCheckUpdateDate(), QDate::currentDate());
 
     // The next start on the same day, with a fresh checker as a new program run would have.
@@ -244,21 +318,36 @@ TEST_F(CheckUpdateTest, TheStartupScheduleChecksOnScheduledDaysOnce) {
     EXPECT_EQ(server_.requests, 1);
 }
 
-TEST(UpdateUrlTest, TheBaseComesFromTheSettingsWhenItIsAWebAddress) {
+TEST(UpdateUrlTest, TheBaseComesFromTheSettingsWhenItIsAWebAddressElseFromTheBuild) {
     QDir(qEnvironmentVariable("appdata")).removeRecursively();
     AppSettings settings;
-    const QUrl fallback = updateCheckUrl(settings);
-    EXPECT_TRUE(isWebUrl(fallback));
-    EXPECT_EQ(fallback.path(), "/checkupdate/");
-    EXPECT_EQ(productPageUrl(settings, "/help/").host(), fallback.host());
+    const QString build = QStringLiteral("https://builds.example.org/");
+    const QUrl fallback = updateCheckUrl(settings, build);
+    EXPECT_EQ(fallback, QUrl("https://builds.example.org/checkupdate/"));
+    EXPECT_EQ(productPageUrl(settings, "/help/", build), QUrl("https://builds.example.org/help/"));
+    EXPECT_TRUE(isUpdateConfigured(settings, build));
+
+    // Without a build address nothing is there to open or check.
+    for (const QString& none : {QString(), QStringLiteral("  "), QStringLiteral("file:///tmp")}) {
+        EXPECT_FALSE(isUpdateConfigured(settings, none)) << none.toStdString();
+        EXPECT_TRUE(productBaseUrl(settings, none).isEmpty());
+        EXPECT_TRUE(updateCheckUrl(settings, none).isEmpty());
+        EXPECT_TRUE(productPageUrl(settings, "/help/", none).isEmpty());
+    }
 
     settings.qsettings()->setValue("UpdateUrl", "http://updates.example.net:8080/corvane//");
-    EXPECT_EQ(updateCheckUrl(settings), QUrl("http://updates.example.net:8080/corvane/checkupdate/"));
-    EXPECT_EQ(productPageUrl(settings, "/"), QUrl("http://updates.example.net:8080/corvane/"));
-    EXPECT_EQ(productPageUrl(settings, "/feedback/"), QUrl("http://updates.example.net:8080/corvane/feedback/"));
+    for (const QString& any : {build, QString()}) {
+        EXPECT_TRUE(isUpdateConfigured(settings, any));
+        EXPECT_EQ(updateCheckUrl(settings, any),
+                  QUrl("http://updates.example.net:8080/corvane/checkupdate/"));
+        EXPECT_EQ(productPageUrl(settings, "/", any), QUrl("http://updates.example.net:8080/corvane/"));
+        EXPECT_EQ(productPageUrl(settings, "/feedback/", any),
+                  QUrl("http://updates.example.net:8080/corvane/feedback/"));
+    }
 
     for (const char* unusable : {"file:///tmp", "javascript:alert(1)", "not a url", "   "}) {
         settings.qsettings()->setValue("UpdateUrl", unusable);
-        EXPECT_EQ(updateCheckUrl(settings), fallback) << unusable;
+        EXPECT_EQ(updateCheckUrl(settings, build), fallback) << unusable;
+        EXPECT_FALSE(isUpdateConfigured(settings, QString())) << unusable;
     }
 }
