@@ -64,7 +64,7 @@ FrmMainWindow::FrmMainWindow(AppContext& context, std::unique_ptr<PowerOffBacken
 
     btnShowHide_ = new QPushButton(ui_->profileTab);
     btnShowHide_->setObjectName("btnShowHide");
-    btnShowHide_->setFocusPolicy(Qt::NoFocus);
+    btnShowHide_->setFocusPolicy(Qt::TabFocus);
     btnShowHide_->setGeometry(0, 0, 31, 27);
     connect(btnShowHide_, &QPushButton::clicked, this, &FrmMainWindow::on_btnShowHide_clicked);
     // Through close(), so a running conversion is asked about first.
@@ -103,6 +103,20 @@ FrmMainWindow::FrmMainWindow(AppContext& context, std::unique_ptr<PowerOffBacken
     shutdownDialog_ = new frmShutdown(std::move(powerOff), this);
     updateChecker_ = new CCheckUpdate(settings_, this);
     connect(updateChecker_, &CCheckUpdate::updateCallback, this, &FrmMainWindow::on_checkupdate_callback);
+    // A build without an update address has nothing to check against.
+    ui_->actCheckUpdate->setVisible(updateChecker_->isConfigured());
+
+    connect(ui_->actRemoveTask, &QAction::triggered, this, [this] {
+        const int row = ui_->taskList->currentRow();
+        if (!running_ && row >= 0 && row < sources_.count()) {
+            sources_.removeAt(row);
+            rebuildTaskRows();
+        }
+    });
+    connect(ui_->actStartConversion, &QAction::triggered, this, [this] {
+        if (!running_ && ui_->btnConvert->isEnabled())
+            ui_->btnConvert->click();
+    });
     updateChecker_->checkAtStartup();
 
     fillProfileTabs();
@@ -586,6 +600,16 @@ void FrmMainWindow::fillProfileTabs() {
     }
     ui_->btnCurProfile->setText(setting->name);
     btnShowHide_->raise();
+    // The pages are made after the form: their arrows and tiles go between the category bar
+    // and the Settings button in the tab order.
+    QWidget* previous = tabs->tabBar();
+    for (int i = 0; i < tabs->count(); ++i)
+        for (const char* name : {"btnPre", "listProfile", "btnNext"})
+            if (QWidget* control = tabs->widget(i)->findChild<QWidget*>(name)) {
+                QWidget::setTabOrder(previous, control);
+                previous = control;
+            }
+    QWidget::setTabOrder(previous, ui_->btnProfileSet);
 }
 
 void FrmMainWindow::on_profileId_changed(int id) {
@@ -593,6 +617,10 @@ void FrmMainWindow::on_profileId_changed(int id) {
     if (setting == nullptr || id == setting->profileId)
         return;
     profiles_->selectProfile(id);
+    // One tile is the current profile, whichever tab it is in.
+    for (int i = 0; i < ui_->profileTab->count(); ++i)
+        if (auto* page = qobject_cast<ProfileWidget*>(ui_->profileTab->widget(i)))
+            page->setCurrentProfileId(id);
     ui_->btnCurProfile->setText(setting->name);
     refreshTargetInfo();
 }
@@ -612,8 +640,10 @@ void FrmMainWindow::on_btnProfileSet_clicked() {
     if (entry == nullptr)
         return;
     profileSetDialog_->setProfile(entry, setting);
-    if (profileSetDialog_->exec() == QDialog::Accepted)
+    if (profileSetDialog_->exec() == QDialog::Accepted) {
+        profiles_->saveOutputSetting();
         refreshTargetInfo();
+    }
 }
 
 void FrmMainWindow::on_btnShowHide_clicked() {
@@ -659,6 +689,7 @@ void FrmMainWindow::on_actAbout_triggered() {
     aboutDialog_->exec();
 }
 
-void FrmMainWindow::on_checkupdate_callback(QString lastVersion, QString updateUrl, QString error) {
-    showUpdateResult(DialogSeam::instance(), lastVersion, updateUrl, error);
+void FrmMainWindow::on_checkupdate_callback(QString lastVersion, QString updateUrl, QString error,
+                                            bool automatic) {
+    answerUpdateCheck(DialogSeam::instance(), lastVersion, updateUrl, error, automatic);
 }

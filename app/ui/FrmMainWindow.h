@@ -99,7 +99,7 @@ private:
     void on_btnShowHide_clicked();
     void on_taskbtnDel_clicked(void* source);
     void on_profileId_changed(int id);
-    void on_checkupdate_callback(QString lastVersion, QString updateUrl, QString error);
+    void on_checkupdate_callback(QString lastVersion, QString updateUrl, QString error, bool automatic);
 
     // False, after saying why, when the run cannot start.
     bool startConversion();

@@ -1,12 +1,14 @@
 #include "QTaskWidget.h"
 
 #include <QEvent>
+#include <algorithm>
 #include <QFileInfo>
 #include <QPixmap>
 
 #include "output_setting.h"
 #include "source_file.h"
 #include "task_status.h"
+#include "track_labels.h"
 #include "ui_TaskWidget.h"
 
 using namespace MediaBased;
@@ -30,17 +32,18 @@ QTaskWidget::QTaskWidget(SourceFile* source, QWidget* parent)
         ui_->lblAudio->hide();
         return;
     }
-    // Filling the chooser must not reach the slot: the first entry already is the choice.
+    // Filling the chooser must not reach the slot; the file's default track is the choice.
     const QSignalBlocker blocker(ui_->cbxAudioIndex);
     IMediaInfo* info = source->mediaInfo();
-    for (int i = 0; i < info->GetStreamCount(); ++i) {
-        const StreamRecord* record = info->GetStreamRecord(i);
-        if (record->kind != StreamKindAudio)
-            continue;
-        const QString codec = QString::fromUtf8(record->codecName ? record->codecName : "");
-        ui_->cbxAudioIndex->addItem(QString::number(ui_->cbxAudioIndex->count() + 1) + ": " + codec, i);
-    }
-    ui_->cbxAudioIndex->setCurrentIndex(0);
+    for (int i = 0; i < info->GetStreamCount(); ++i)
+        if (info->GetStreamRecord(i)->kind == StreamKindAudio)
+            ui_->cbxAudioIndex->addItem(audioTrackLabel(*source, i), i);
+    const int chosen = defaultAudioStream(*source);
+    source->setAudioStream(chosen);
+    ui_->cbxAudioIndex->setCurrentIndex(std::max(0, ui_->cbxAudioIndex->findData(chosen)));
+    // Labels may be long ("2: Japanese, Commentary — AC3 5.1"): the list shows them whole.
+    ui_->cbxAudioIndex->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    ui_->cbxAudioIndex->setToolTip(ui_->cbxAudioIndex->currentText());
 }
 
 QTaskWidget::~QTaskWidget() = default;
@@ -213,6 +216,7 @@ void QTaskWidget::on_btnDel_clicked() {
 }
 
 void QTaskWidget::on_cbxAudioIndex_currentIndexChanged(int index) {
+    ui_->cbxAudioIndex->setToolTip(ui_->cbxAudioIndex->currentText());
     if (index >= 0 && source_->setAudioStream(ui_->cbxAudioIndex->itemData(index).toInt()))
         emit audioStreamChosen();
 }

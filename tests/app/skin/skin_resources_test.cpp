@@ -198,7 +198,7 @@ TEST(SkinIcon, DesktopEntryLaunchesTheProgram) {
     EXPECT_EQ(keys.value("Name"), "Corvane");
     EXPECT_EQ(keys.value("GenericName"), "Matroska Converter");
     EXPECT_FALSE(keys.value("Comment").isEmpty());
-    EXPECT_EQ(keys.value("Exec"), "corvane");
+    EXPECT_EQ(keys.value("Exec"), "corvane %F") << "files opened with the program reach its list";
     EXPECT_EQ(keys.value("Icon"), "corvane");
     EXPECT_EQ(keys.value("Terminal"), "false");
     EXPECT_EQ(keys.value("Categories"), "AudioVideo;Video;Audio;AudioVideoEditing;Qt;");

@@ -1,6 +1,8 @@
-// Reading the compiled-in style sheet and comparing what it draws with its pictures.
+// Reading the compiled-in style sheet, comparing what it draws with its pictures, and measuring
+// how well rendered text reads.
 #pragma once
 
+#include <QColor>
 #include <QFile>
 #include <QImage>
 #include <QMap>
@@ -9,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 inline QByteArray ReadAll(const QString& path) {
@@ -94,4 +98,52 @@ inline double DifferingShare(const QImage& a, const QImage& b, int tolerance) {
         }
     }
     return double(differing) / (double(x.width()) * x.height());
+}
+
+// WCAG relative luminance and contrast ratio (1 for equal colours, 21 for black on white).
+inline double RelativeLuminance(const QColor& colour) {
+    const auto linear = [](int channel) {
+        const double v = channel / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.red()) + 0.7152 * linear(colour.green()) + 0.0722 * linear(colour.blue());
+}
+
+inline double ContrastRatio(const QColor& a, const QColor& b) {
+    const double la = RelativeLuminance(a), lb = RelativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+struct TextOnGround {
+    QColor ground;  // the commonest colour of the area
+    QColor ink;     // the pixel that stands out most from it
+    double contrast = 1.0;
+};
+
+// How a line of text drawn in `area` of a rendering reads: glyph stems reach the full text colour,
+// so the pixel furthest from the background is the text's colour. An area without text gives 1.
+inline TextOnGround MeasureText(const QImage& rendering, const QRect& area) {
+    const QImage image = rendering.convertToFormat(QImage::Format_RGB32);
+    const QRect inside = area & image.rect();
+    QMap<QRgb, int> counts;
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            ++counts[image.pixel(x, y)];
+    TextOnGround result;
+    if (counts.isEmpty())
+        return result;
+    QRgb ground = counts.firstKey();
+    for (auto it = counts.constBegin(); it != counts.constEnd(); ++it)
+        if (it.value() > counts.value(ground))
+            ground = it.key();
+    result.ground = QColor(ground);
+    result.ink = result.ground;
+    for (auto it = counts.constBegin(); it != counts.constEnd(); ++it) {
+        const double contrast = ContrastRatio(QColor(it.key()), result.ground);
+        if (contrast > result.contrast) {
+            result.contrast = contrast;
+            result.ink = QColor(it.key());
+        }
+    }
+    return result;
 }

@@ -9,121 +9,13 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTemporaryDir>
 
-#include "FrmMainWindow.h"
-#include "app_context.h"
-#include "engine_test_support.h"
-#include "power_off.h"
-#include "skin.h"
-#include "skin_test_support.h"
-#include "ui_FrmMainWindow.h"
+#include "skinned_window_fixture.h"
 
-#include <QSettings>
-
-namespace {
-
-class NoPowerOff : public PowerOffBackend {
-public:
-    bool requestPowerOff() override { return false; }
-};
-
-QStringList g_skinWarnings;
-
-// Style sheet parse errors, pictures Qt cannot read and SVG errors; the rest of the program's
-// log is not the skin's business.
-void CollectSkinWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (type == QtDebugMsg || type == QtInfoMsg)
-        return;
-    const QString category = QString::fromLatin1(context.category ? context.category : "");
-    const QString text = message.toLower();
-    if (category.startsWith("qt.svg") || text.contains("stylesheet") || text.contains("style sheet") ||
-        text.contains("pixmap") || text.contains("image"))
-        g_skinWarnings << message;
-}
-
-// Qt 6 push buttons take :hover from the last mouse move over their face.
-void Hover(QWidget* widget, bool on) {
-    const QPointF at = on ? QRectF(widget->rect()).center() : QPointF(-5, -5);
-    widget->setAttribute(Qt::WA_UnderMouse, on);
-    QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(widget, &move);
-}
-
-// Only what the widget itself paints, onto transparency, so a face drawn from a border-image
-// can be compared with its picture pixel for pixel.
-QImage Face(QWidget* widget) {
-    QImage image(widget->size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    widget->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-    return image;
-}
-
-double ShowsPicture(QWidget* widget, const QString& name) {
-    return DifferingShare(Face(widget), LoadPicture(":/frmMain/" + name), 2);
-}
-
-QSize PictureSize(const QString& path) {
-    return LoadPicture(path).size();
-}
-
-class SkinnedWindow : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        qApp->setStyleSheet(skinStyleSheet());
-        AppContext& context = AppContext::instance();
-        ASSERT_NE(context.mediaManager(), nullptr);
-        ASSERT_TRUE(context.loadProfiles(QStringLiteral(CORVANE_SHIPPED_PROFILE)));
-    }
-    static void TearDownTestSuite() { qApp->setStyleSheet(QString()); }
-
-    void SetUp() override {
-        ASSERT_FALSE(skinStyleSheet().isEmpty());
-        g_skinWarnings.clear();
-        previous_ = qInstallMessageHandler(CollectSkinWarnings);
-        AppContext& context = AppContext::instance();
-        context.sourceList().clear();
-        context.settings()->setCheckForUpdate(false);
-        context.settings()->qsettings()->setValue("UpdateUrl", "http://127.0.0.1:9");
-        context.settings()->setOutputFileDir(dir_.path() + "/out");
-        window_ = std::make_unique<FrmMainWindow>(context, std::make_unique<NoPowerOff>());
-        window_->resize(980, 660);
-        window_->show();
-        QApplication::processEvents();
-    }
-
-    void TearDown() override {
-        window_.reset();
-        AppContext::instance().sourceList().clear();
-        qInstallMessageHandler(previous_);
-    }
-
-    void AddTasks() {
-        SourceList& sources = AppContext::instance().sourceList();
-        ASSERT_GE(sources.add(QString::fromStdString(TestMedia("h264_aac.mkv"))), 0);
-        ASSERT_GE(sources.add(QString::fromStdString(TestMedia("audio_only.mka"))), 0);
-        window_->rebuildTaskRows();
-        QApplication::processEvents();
-        ASSERT_EQ(window_->taskRowCount(), 2);
-    }
-
-    Ui::FrmMainWindowClass& ui() { return *window_->form(); }
-    QPushButton* Button(const char* name) {
-        QPushButton* button = window_->findChild<QPushButton*>(name);
-        EXPECT_NE(button, nullptr) << name;
-        return button;
-    }
-
-    QTemporaryDir dir_;
-    std::unique_ptr<FrmMainWindow> window_;
-    QtMessageHandler previous_ = nullptr;
-};
-
-}  // namespace
+using namespace skin_test;
 
 TEST_F(SkinnedWindow, RendersWithoutSkinWarnings) {
     AddTasks();

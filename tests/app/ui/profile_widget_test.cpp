@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
+#include <QHelpEvent>
 #include <QImage>
 #include <QListWidget>
 #include <QProcess>
@@ -8,13 +10,18 @@
 #include <QResource>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 
 #include "ProfileWidget.h"
+#include "skin.h"
 #include "ui_catalogue.h"
 
 namespace {
 
-// Categories of 10 profiles (ids 100..), 11 profiles (ids 200..), none, and one entry without ID.
+const QString kLongName = QStringLiteral("MP4 - H.264 + AAC Video for the living-room television");
+
+// Categories of 10 profiles (ids 100..), 11 profiles (ids 200..), none, one entry without ID, and
+// a name too long for its tile beside a short one (ids 300, 301).
 QString PagingListXml() {
     QString items;
     for (int i = 0; i < 10; ++i)
@@ -22,8 +29,10 @@ QString PagingListXml() {
     for (int i = 0; i < 11; ++i)
         items += QStringLiteral("<I ID=\"%1\" Categoryid=\"11\" Name=\"Eleven %2\"/>").arg(200 + i).arg(i);
     items += "<I Categoryid=\"13\" Name=\"No id\"/>";
-    return "<L><Profile><C id=\"10\"/><C id=\"11\"/><C id=\"12\"/><C id=\"13\"/></Profile><Format>" + items +
-           "</Format></L>";
+    items += "<I ID=\"300\" Categoryid=\"14\" Name=\"" + kLongName + "\"/>";
+    items += "<I ID=\"301\" Categoryid=\"14\" Name=\"AVI\"/>";
+    const QString categories = "<C id=\"10\"/><C id=\"11\"/><C id=\"12\"/><C id=\"13\"/><C id=\"14\"/>";
+    return "<L><Profile>" + categories + "</Profile><Format>" + items + "</Format></L>";
 }
 
 class ProfileWidgetTest : public ::testing::Test {
@@ -42,6 +51,22 @@ protected:
         return names;
     }
     int IdAt(int row) const { return list_->item(row)->data(ProfileWidget::kProfileIdRole).toInt(); }
+    // The highlighted tile's id; 0 when none is.
+    int HighlightedId() const {
+        const QList<QListWidgetItem*> selected = list_->selectedItems();
+        return selected.size() == 1 ? selected.first()->data(ProfileWidget::kProfileIdRole).toInt() : 0;
+    }
+    // What the tile's tooltip reads when the pointer rests on it; empty when it shows none.
+    QString ToolTipOf(int row) {
+        // Hiding takes a moment: without the wait a tooltip still fading out would be read.
+        QToolTip::hideText();
+        if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000))
+            return "a previous tooltip would not go";
+        const QPoint at = list_->visualItemRect(list_->item(row)).center();
+        QHelpEvent event(QEvent::ToolTip, at, list_->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list_->viewport(), &event);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    }
     void Press(const char* button) { widget_.findChild<QPushButton*>(button)->click(); }
 
     QTemporaryDir dir_;
@@ -134,4 +159,63 @@ TEST_F(ProfileWidgetTest, TilesTakeTheirIconFromTheProfileBundle) {
     QResource::unregisterResource(dir_.filePath("icons.rcc"));
     ASSERT_FALSE(shown.isNull());
     EXPECT_EQ(shown.pixelColor(8, 8), QColor(Qt::red));
+}
+
+// Paging rebuilds the tiles; the current profile's tile is highlighted again whenever its page
+// comes back, and no tile on another page is.
+TEST_F(ProfileWidgetTest, TheCurrentProfileStaysHighlightedAcrossPages) {
+    widget_.setCategory(catalogue_.get(), 1);
+    widget_.selectIndex(7);
+    ASSERT_EQ(HighlightedId(), 207);
+    Press("btnPre");
+    EXPECT_EQ(HighlightedId(), 0);
+    Press("btnNext");
+    EXPECT_EQ(widget_.currentPage(), 1);
+    EXPECT_EQ(HighlightedId(), 207);
+    ASSERT_NE(list_->currentItem(), nullptr);
+    EXPECT_EQ(list_->currentItem()->text(), "Eleven 7");
+
+    // A tile chosen by clicking is the current one from then on.
+    widget_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget_));
+    Press("btnNext");
+    QTest::mouseClick(list_->viewport(), Qt::LeftButton, {}, list_->visualItemRect(list_->item(0)).center());
+    EXPECT_EQ(widget_.currentProfileId(), 210);
+    Press("btnPre");
+    EXPECT_EQ(HighlightedId(), 0);
+    Press("btnNext");
+    EXPECT_EQ(HighlightedId(), 210);
+
+    // Another category's profile became current: this one highlights nothing.
+    widget_.setCurrentProfileId(300);
+    EXPECT_EQ(HighlightedId(), 0);
+    EXPECT_EQ(list_->currentItem(), nullptr);
+}
+
+// With the skin's fixed tile size a long name is cut; its tooltip then gives it whole.
+TEST_F(ProfileWidgetTest, ACutNameReadsWholeInTheTooltip) {
+    widget_.setStyleSheet(skinStyleSheet());
+    widget_.setCategory(catalogue_.get(), 4);
+    widget_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget_));
+    ASSERT_EQ(Names(), QStringList({kLongName, "AVI"}));
+    const int tileWidth = list_->visualItemRect(list_->item(0)).width();
+    ASSERT_LT(tileWidth, list_->fontMetrics().horizontalAdvance(kLongName));
+    EXPECT_EQ(ToolTipOf(0), kLongName);
+    EXPECT_EQ(ToolTipOf(1), QString());
+    QToolTip::hideText();
+}
+
+TEST_F(ProfileWidgetTest, ReturnOnTheFocusedTileChoosesIt) {
+    widget_.setCategory(catalogue_.get(), 0);
+    widget_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget_));
+    QSignalSpy spy(&widget_, &ProfileWidget::profileIdChanged);
+    list_->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(list_->hasFocus());
+    QTest::keyClick(list_, Qt::Key_Right);
+    QTest::keyClick(list_, Qt::Key_Return);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), IdAt(list_->currentRow()));
+    EXPECT_EQ(widget_.currentProfileId(), IdAt(list_->currentRow()));
 }

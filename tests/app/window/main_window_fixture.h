@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMimeData>
+#include <QComboBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>

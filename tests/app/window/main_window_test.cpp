@@ -147,3 +147,23 @@ TEST_F(MainWindowTest, ProfileAreaFoldsToTheCategoryBar) {
     QTest::mouseClick(fold, Qt::LeftButton);
     EXPECT_EQ(ui().widgetprofile->height(), navHeight + 90);
 }
+
+TEST_F(MainWindowTest, TheAudioChooserNamesTracksAndStartsOnTheDefaultOne) {
+    // The second track is the one the file marks as default.
+    const QString path = dir_.path() + "/interview.mkv";
+    const CommandResult made = RunCommand(
+        "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=320x180:rate=25:duration=1 "
+        "-f lavfi -i sine=frequency=440:duration=1 -f lavfi -i sine=frequency=880:duration=1 "
+        "-map 0 -map 1 -map 2 -c:v libx264 -preset ultrafast -c:a:0 aac -ac:a:0 2 -c:a:1 ac3 -ac:a:1 6 "
+        "-metadata:s:a:0 language=eng -metadata:s:a:1 language=jpn -metadata:s:a:1 title=Commentary "
+        "-disposition:a:0 0 -disposition:a:1 default " + ShellQuote(path.toStdString()));
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    ASSERT_TRUE(window_->addFiles({path}));
+    auto* chooser = window_->taskRow(0)->findChild<QComboBox*>("cbxAudioIndex");
+    ASSERT_NE(chooser, nullptr);
+    ASSERT_EQ(chooser->count(), 2);
+    EXPECT_EQ(chooser->itemText(0), "1: English — AAC stereo");
+    EXPECT_EQ(chooser->itemText(1), "2: Japanese, Commentary — AC3 5.1");
+    EXPECT_EQ(chooser->currentIndex(), 1);
+    EXPECT_EQ(window_->taskRow(0)->source()->audioStream(), 2) << "the conversion takes the default track";
+}
