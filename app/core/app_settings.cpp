@@ -5,6 +5,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include "conversion_run.h"
+
 namespace {
 
 const char kDatePattern[] = "MM.dd.yyyy";
@@ -59,15 +61,26 @@ void AppSettings::setOutputFileDir(const QString& dir) {
     store("OutputFileDir", dir);
 }
 
+bool AppSettings::maxTasksAtOnceIsAutomatic() const {
+    const QVariant stored = settings_->value("MaxTasksAtOnce");
+    return !stored.isValid() || stored.toString() == QLatin1String(kAutomaticTasks);
+}
+
 int AppSettings::maxTasksAtOnce() const {
-    // 0, a negative count or text would start nothing at all; one at a time is the default.
+    if (maxTasksAtOnceIsAutomatic())
+        return automaticTaskCount();
+    // 0, a negative count or text would start nothing at all: one at a time.
     bool number = false;
-    const int count = settings_->value("MaxTasksAtOnce", "1").toInt(&number);
+    const int count = settings_->value("MaxTasksAtOnce").toInt(&number);
     return number && count >= 1 ? count : 1;
 }
 
 void AppSettings::setMaxTasksAtOnce(int count) {
     store("MaxTasksAtOnce", count);
+}
+
+void AppSettings::setMaxTasksAtOnceAutomatic() {
+    store("MaxTasksAtOnce", QString::fromLatin1(kAutomaticTasks));
 }
 
 bool AppSettings::shutdownAfterFinished() const {

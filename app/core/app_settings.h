@@ -31,9 +31,13 @@ public:
     QString outputFileDir() const;
     void setOutputFileDir(const QString& dir);
 
-    // At least 1, whatever the file says.
+    // At least 1, whatever the file says. Unless the user chose a number, the count is
+    // automatic: from the processors and the memory of this machine.
     int maxTasksAtOnce() const;
+    bool maxTasksAtOnceIsAutomatic() const;
     void setMaxTasksAtOnce(int count);
+    void setMaxTasksAtOnceAutomatic();
+    static constexpr char kAutomaticTasks[] = "automatic";
     bool shutdownAfterFinished() const;
     void setShutdownAfterFinished(bool on);
     int checkUpdateDays() const;

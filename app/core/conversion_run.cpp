@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QThread>
 #include <algorithm>
+#include <unistd.h>
 
 #include "output_namer.h"
 #include "source_file.h"
@@ -11,6 +12,17 @@ using namespace MediaBased;
 
 int maxParallelTasks() {
     return std::max(1, QThread::idealThreadCount());
+}
+
+int automaticTaskCount() {
+    // A 1080p task with its queues, decoder and encoder: a few hundred MB at most.
+    constexpr long long kBytesPerTask = 512LL * 1024 * 1024;
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    int byMemory = maxParallelTasks();
+    if (pages > 0 && pageSize > 0)
+        byMemory = static_cast<int>(std::min<long long>(byMemory, static_cast<long long>(pages) * pageSize / kBytesPerTask));
+    return std::max(1, byMemory);
 }
 
 bool ConversionRun::start(const SourceList& sources, const OutputSetting& setting,

@@ -14,6 +14,9 @@ class SourceList;
 
 // The most tasks the engine runs at once on this machine: one per processor.
 int maxParallelTasks();
+// How many tasks run at once when the user leaves it to the program: one per processor, as
+// far as the memory allows a task of a large source each.
+int automaticTaskCount();
 
 class ConversionRun {
 public:

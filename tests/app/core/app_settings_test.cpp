@@ -1,4 +1,5 @@
 #include "app_settings.h"
+#include "conversion_run.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +39,7 @@ TEST_F(AppSettingsTest, LivesUnderTheDataRootAndRecordsTheFirstRun) {
 
 TEST_F(AppSettingsTest, ReadsDefaultsFromAMissingFile) {
     AppSettings settings;
-    EXPECT_EQ(settings.maxTasksAtOnce(), 1);
+    EXPECT_EQ(settings.maxTasksAtOnce(), automaticTaskCount()) << "parallel by default";
     EXPECT_EQ(settings.checkUpdateDays(), 7);
     EXPECT_TRUE(settings.checkForUpdate());
     EXPECT_FALSE(settings.shutdownAfterFinished());
@@ -54,6 +55,21 @@ TEST_F(AppSettingsTest, ATaskLimitThatWouldRunNothingReadsAsOne) {
     }
     settings.qsettings()->setValue("MaxTasksAtOnce", "2");
     EXPECT_EQ(settings.maxTasksAtOnce(), 2);
+}
+
+TEST_F(AppSettingsTest, TheTaskLimitIsAutomaticUntilTheUserChoosesOne) {
+    AppSettings settings;
+    settings.qsettings()->remove("MaxTasksAtOnce");
+    EXPECT_TRUE(settings.maxTasksAtOnceIsAutomatic());
+    EXPECT_EQ(settings.maxTasksAtOnce(), automaticTaskCount());
+    EXPECT_GE(automaticTaskCount(), 1);
+    EXPECT_LE(automaticTaskCount(), maxParallelTasks());
+    settings.setMaxTasksAtOnce(1);
+    EXPECT_FALSE(settings.maxTasksAtOnceIsAutomatic()) << "a stored number wins";
+    EXPECT_EQ(settings.maxTasksAtOnce(), 1);
+    settings.setMaxTasksAtOnceAutomatic();
+    EXPECT_TRUE(settings.maxTasksAtOnceIsAutomatic());
+    EXPECT_TRUE(SettingsFileText(settings).contains("MaxTasksAtOnce=automatic"));
 }
 
 TEST_F(AppSettingsTest, ClampsTheUpdateIntervalAndStoresPlainValues) {

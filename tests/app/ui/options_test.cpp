@@ -45,6 +45,17 @@ TEST_F(OptionsTest, StoredValuesOutsideTheRangesShowAsTheNearestBound) {
         << "no more than the engine runs on this machine";
     EXPECT_EQ(Spin(high, "spnMaxRun")->maximum(), maxParallelTasks());
     EXPECT_EQ(Spin(high, "spnCheckUpdate")->value(), 180);
+
+    settings_->setMaxTasksAtOnceAutomatic();
+    frmOptions automatic(settings_.get());
+    EXPECT_EQ(Spin(automatic, "spnMaxRun")->text(), "Automatic");
+    Spin(automatic, "spnMaxRun")->setValue(1);
+    Press(automatic, "btnOK");
+    EXPECT_FALSE(settings_->maxTasksAtOnceIsAutomatic());
+    automatic.show();
+    Spin(automatic, "spnMaxRun")->setValue(0);
+    Press(automatic, "btnOK");
+    EXPECT_TRUE(settings_->maxTasksAtOnceIsAutomatic());
 }
 
 TEST_F(OptionsTest, OkStoresAndCancelKeepsTheStoredValues) {
