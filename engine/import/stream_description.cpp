@@ -22,6 +22,15 @@ int32_t ClampToInt32(int64_t value) {
     return static_cast<int32_t>(value);
 }
 
+// The stream's own duration, else the container's (Matroska stores only the latter).
+double DurationSeconds(const AVFormatContext& container, const AVStream& stream) {
+    if (stream.duration != AV_NOPTS_VALUE)
+        return av_rescale_q(stream.duration, stream.time_base, kMicroseconds) / 1000000.0;
+    if (container.duration != AV_NOPTS_VALUE)
+        return container.duration / 1000000.0;
+    return 0.0;
+}
+
 void DescribeVideo(const AVFormatContext& container, const AVStream& stream, StreamRecord& record) {
     const AVCodecParameters& codec = *stream.codecpar;
     record.kind = StreamKindVideo;
@@ -47,11 +56,7 @@ void DescribeVideo(const AVFormatContext& container, const AVStream& stream, Str
     record.frameTimeNum = frameTime.num;
     record.frameTimeDen = frameTime.den;
 
-    if (stream.duration != AV_NOPTS_VALUE)
-        record.durationSeconds =
-            av_rescale_q(stream.duration, stream.time_base, kMicroseconds) / 1000000.0;
-    else if (container.duration != AV_NOPTS_VALUE)
-        record.durationSeconds = container.duration / 1000000.0;
+    record.durationSeconds = DurationSeconds(container, stream);
 }
 
 // A tag's text with its terminating NUL, as clients read string properties.
@@ -63,9 +68,11 @@ void SetTextProperty(IStreamInfo& info, const char* name, const AVDictionary* ta
     info.SetProperty(name, &blob);
 }
 
-void DescribeAudio(const AVStream& stream, StreamRecord& record) {
+void DescribeAudio(const AVFormatContext& container, const AVStream& stream, StreamRecord& record) {
     const AVCodecParameters& codec = *stream.codecpar;
     record.kind = StreamKindAudio;
+    // Without it an audio-only file would have no length to estimate an output size from.
+    record.durationSeconds = DurationSeconds(container, stream);
     record.sampleRate = codec.sample_rate;
     record.channels = codec.ch_layout.nb_channels;
     record.channelLayout = NativeLayoutMask(codec.ch_layout);
@@ -83,7 +90,7 @@ StreamRecord DescribeStream(const AVFormatContext& container, const AVStream& st
         DescribeVideo(container, stream, record);
         break;
     case AVMEDIA_TYPE_AUDIO:
-        DescribeAudio(stream, record);
+        DescribeAudio(container, stream, record);
         break;
     default:
         record.kind = StreamKindOther;
