@@ -167,3 +167,24 @@ TEST_F(MainWindowTest, TheAudioChooserNamesTracksAndStartsOnTheDefaultOne) {
     EXPECT_EQ(chooser->currentIndex(), 1);
     EXPECT_EQ(window_->taskRow(0)->source()->audioStream(), 2) << "the conversion takes the default track";
 }
+
+TEST_F(MainWindowTest, TheKeyboardAddsRemovesAndStarts) {
+    // Shortcuts belong to the active window.
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    seam_.files = {Copy("audio_only.mka", "keys/one.mka")};
+    QTest::keySequence(window_.get(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    ASSERT_EQ(window_->taskRowCount(), 1);
+    window_->addFiles({Copy("audio_only.mka", "keys/two.mka")});
+    ASSERT_EQ(window_->taskRowCount(), 2);
+
+    ui().taskList->setFocus();
+    ui().taskList->setCurrentRow(0);
+    QTest::keyClick(window_.get(), Qt::Key_Delete);
+    ASSERT_EQ(window_->taskRowCount(), 1);
+    EXPECT_EQ(window_->taskRow(0)->source()->fileName(), "two.mka");
+
+    QTest::keySequence(window_.get(), QKeySequence(Qt::CTRL | Qt::Key_Return));
+    EXPECT_TRUE(window_->isRunning());
+    ASSERT_TRUE(WaitUntil([&] { return !window_->isRunning(); }, 60000));
+}
