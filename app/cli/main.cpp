@@ -134,6 +134,7 @@ void ShowProgress(CliProgress& progress, const std::vector<FileResult>& results)
 bool RunConversion(AppContext& context, const OutputSetting& setting, const QString& folder, int parallel,
                    std::vector<FileResult>& results, const std::vector<int>& resultOfSource) {
     SourceList& sources = context.sourceList();
+    sources.setThumbnails(false);  // nothing here shows one
     CliProgress progress(::isatty(STDERR_FILENO) == 1);
     ConversionRun run(context.mediaManager());
     if (sources.count() == 0 || g_interrupted) {

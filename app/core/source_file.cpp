@@ -68,7 +68,7 @@ bool SourceFile::probeNative(const QByteArray& nativePath) {
     }
 
     thumbnail_.fill(0);
-    if (videoStream_ != -1)
+    if (videoStream_ != -1 && wantsThumbnail_)
         takeThumbnail(*importer);
     path_ = QFile::decodeName(nativePath);
     enginePath_ = nativePath;
@@ -138,6 +138,7 @@ int SourceList::add(const QString& path) {
 
 int SourceList::addNative(const QByteArray& nativePath) {
     auto file = std::make_unique<SourceFile>(manager_);
+    file->setWantsThumbnail(thumbnails_);
     if (!file->probeNative(nativePath))
         return -1;
     files_.push_back(std::move(file));

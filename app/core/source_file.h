@@ -23,6 +23,8 @@ public:
     SourceFile& operator=(const SourceFile&) = delete;
 
     bool probe(const QString& path);
+    // Without a thumbnail (a black picture) probing decodes nothing: for clients that show none.
+    void setWantsThumbnail(bool wanted) { wantsThumbnail_ = wanted; }
     // For a name given as the file system's bytes, which need not be UTF-8 (a Latin-1 name
     // from an old disk): path() shows it as best it can, enginePath() keeps the bytes.
     bool probeNative(const QByteArray& nativePath);
@@ -46,6 +48,7 @@ public:
     QString resolutionText() const;
 
 private:
+    bool wantsThumbnail_ = true;
     void takeThumbnail(MediaBased::IMediaImporter& importer);
 
     MediaBased::Owned<MediaBased::IMediaInfo> mediaInfo_;  // our own clone of the probe
@@ -66,6 +69,8 @@ public:
 
     // Index of the new record, or -1 when the file cannot be probed.
     int add(const QString& path);
+    // Files added from now on get thumbnails (the default) or not.
+    void setThumbnails(bool on) { thumbnails_ = on; }
     int addNative(const QByteArray& nativePath);
     int count() const { return static_cast<int>(files_.size()); }
     SourceFile* at(int index) const;
@@ -74,5 +79,6 @@ public:
 
 private:
     MediaBased::IMediaManager* manager_;
+    bool thumbnails_ = true;
     std::vector<std::unique_ptr<SourceFile>> files_;
 };

@@ -78,6 +78,18 @@ TEST_F(SourceFileTest, AudioOnlyFileHasABlackThumbnailAndItsLength) {
         EXPECT_EQ(file.thumbnail().pixel(80, y) & 0xffffff, 0u);
 }
 
+TEST_F(SourceFileTest, AListWithoutThumbnailsStillProbesEverything) {
+    SourceList list(manager_.get());
+    list.setThumbnails(false);
+    ASSERT_EQ(list.add(Media("h264_aac.mkv")), 0);
+    const SourceFile* file = list.at(0);
+    EXPECT_EQ(file->videoStream(), 0);
+    EXPECT_GT(file->duration(), 0.0);
+    EXPECT_FALSE(file->resolutionText().isEmpty());
+    for (int y = 0; y < 90; y += 7)
+        EXPECT_EQ(file->thumbnail().pixel(80, y) & 0xffffff, 0u) << "no picture was decoded";
+}
+
 TEST_F(SourceFileTest, ListKeepsOrderAndSkipsUnreadableFiles) {
     QTemporaryDir dir;
     const QString junk = dir.path() + "/show.s01.e01.mkv";
