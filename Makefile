@@ -32,6 +32,7 @@ asan: deps
 	@cmake --build $(BUILD_DIR)/asan -j $(JOBS)
 	@cd $(BUILD_DIR)/asan && \
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  ctest $(CTEST_FLAGS) -j $(JOBS)
 
 tsan: deps

@@ -17,9 +17,21 @@ constexpr int kCallTimeoutMs = 2000;
 
 }  // namespace
 
-RunNotifier::RunNotifier(QDBusConnection bus, QObject* parent) : QObject(parent), bus_(std::move(bus)) {
-    bus_.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
-                 SLOT(onActionInvoked(uint, QString)));
+RunNotifier::RunNotifier(QObject* parent) : QObject(parent) {}
+
+RunNotifier::RunNotifier(QDBusConnection bus, QObject* parent) : QObject(parent) {
+    bus_.emplace(std::move(bus));
+    bus_->connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
+                  SLOT(onActionInvoked(uint, QString)));
+}
+
+QDBusConnection& RunNotifier::bus() {
+    if (!bus_) {
+        bus_.emplace(QDBusConnection::sessionBus());
+        bus_->connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
+                      SLOT(onActionInvoked(uint, QString)));
+    }
+    return *bus_;
 }
 
 QString RunNotifier::summaryText(int finished, int failed, int stopped) {
@@ -34,7 +46,7 @@ QString RunNotifier::summaryText(int finished, int failed, int stopped) {
 }
 
 bool RunNotifier::notifyRunEnded(int finished, int failed, int stopped, const QString& outputFolder) {
-    if (!bus_.isConnected())
+    if (!bus().isConnected())
         return false;
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     QStringList actions;
@@ -48,7 +60,7 @@ bool RunNotifier::notifyRunEnded(int finished, int failed, int stopped, const QS
          << int{-1};
     // The window's events go on while the service answers; a missing service costs at most
     // the timeout.
-    const QDBusReply<uint> reply = bus_.call(call, QDBus::BlockWithGui, kCallTimeoutMs);
+    const QDBusReply<uint> reply = bus().call(call, QDBus::BlockWithGui, kCallTimeoutMs);
     if (!reply.isValid())
         return false;
     lastId_ = reply.value();

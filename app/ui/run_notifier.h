@@ -5,12 +5,16 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QString>
+#include <optional>
 
 class RunNotifier : public QObject {
     Q_OBJECT
 
 public:
-    explicit RunNotifier(QDBusConnection bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);
+    // The session bus, reached only when the first notification is due.
+    explicit RunNotifier(QObject* parent = nullptr);
+    // A given bus (tests use a private one).
+    explicit RunNotifier(QDBusConnection bus, QObject* parent = nullptr);
 
     // "4 files converted, 1 failed"; false when no notification service answered.
     bool notifyRunEnded(int finished, int failed, int stopped, const QString& outputFolder);
@@ -25,7 +29,9 @@ private slots:
     void onActionInvoked(uint id, const QString& action);
 
 private:
-    QDBusConnection bus_;
+    QDBusConnection& bus();
+
+    std::optional<QDBusConnection> bus_;
     uint lastId_ = 0;
     QString lastFolder_;
 };
