@@ -110,6 +110,17 @@ protected:
         return path;
     }
 
+    // A source long enough that a run is still going when the test acts on it.
+    QString LongSource() {
+        const QString path = dir_.path() + "/long.mkv";
+        const CommandResult made = RunCommand(
+            "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=1280x720:rate=25:duration=40 "
+            "-f lavfi -i sine=frequency=440:sample_rate=48000:duration=40 -c:v libx264 -preset ultrafast "
+            "-c:a aac -ac 2 " + ShellQuote(path.toStdString()));
+        EXPECT_EQ(made.exitCode, 0) << made.output;
+        return path;
+    }
+
     void Drop(const QList<QUrl>& urls) {
         QMimeData data;
         data.setUrls(urls);

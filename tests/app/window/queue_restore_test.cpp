@@ -9,17 +9,7 @@ using namespace window_test;
 
 namespace {
 
-class QueueRestoreTest : public MainWindowTest {
-protected:
-    QString LongSource() {
-        const QString path = dir_.path() + "/long.mkv";
-        const CommandResult made = RunCommand(
-            "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=1280x720:rate=25:duration=40 "
-            "-c:v libx264 -preset ultrafast " + ShellQuote(path.toStdString()));
-        EXPECT_EQ(made.exitCode, 0) << made.output;
-        return path;
-    }
-};
+using QueueRestoreTest = MainWindowTest;
 
 }  // namespace
 
