@@ -2,6 +2,8 @@
 // or skipped, never a crash or a hang, and the exit code and the JSON agree with the outputs.
 #include <gtest/gtest.h>
 
+#include "cli_fixture.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
@@ -54,15 +56,8 @@ std::string TestName(const ::testing::TestParamInfo<std::string>& info) {
     return name;
 }
 
-class CliDamagedInputTest : public ::testing::Test {
+class CliDamagedInputTest : public CliTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(home_.isValid());
-        environment_ = QProcessEnvironment::systemEnvironment();
-        environment_.insert("appdata", home_.path() + "/appdata");
-        environment_.insert("HOME", home_.path());
-    }
-
     // Copies of the file cut at 10, 50 and 90 % and with a few bytes changed; the seed comes
     // from the name so a failure can be reproduced.
     QStringList DamagedCopies(const QString& path) const {
@@ -95,16 +90,13 @@ protected:
 
     // Converts the file and its damaged copies in one run of the program.
     void CheckFileAndDamagedCopies(const QString& original);
-
-    QTemporaryDir home_;
-    QProcessEnvironment environment_;
 };
 
 void CliDamagedInputTest::CheckFileAndDamagedCopies(const QString& original) {
     SCOPED_TRACE(original.toStdString());
     QStringList inputs{original};
     inputs << DamagedCopies(original);
-    const QString output = home_.path() + "/out";
+    const QString output = output_;
 
     QProcess process;
     process.setProcessEnvironment(environment_);
