@@ -39,14 +39,10 @@ TEST_F(ConverterOutputErrorTest, AFullDiskFailsTheTaskWithOneMessageAndLeavesNot
     const std::string input = LongInput(dir_);  // made before any limit applies
     const fs::path folder = dir_ / "small";
     fs::create_directories(folder);
-    SmallDisk disk(folder.string(), 256 * 1024);
-    std::unique_ptr<FileSizeLimit> limit;
-    if (!disk.mounted()) {
-        limit = std::make_unique<FileSizeLimit>(256 * 1024);
-        if (!limit->set())
-            GTEST_SKIP() << "neither a small tmpfs nor a file-size limit is possible here";
-    }
-    SCOPED_TRACE(disk.mounted() ? "a full tmpfs" : "a file-size limit");
+    FillingFolder filling(folder.string(), 256 * 1024);
+    if (!filling.ready())
+        GTEST_SKIP() << "neither a small tmpfs nor a file-size limit is possible here";
+    SCOPED_TRACE(filling.how());
 
     const std::string target = (folder / "Holiday – Urlaub.mkv").string();
     const size_t logBefore = std::string(GetSystemLogger()->GetText()).size();
@@ -54,7 +50,7 @@ TEST_F(ConverterOutputErrorTest, AFullDiskFailsTheTaskWithOneMessageAndLeavesNot
     converter->AddTask(MakeConfig(*manager_, input, target, {640, 360}).get());
     converter->Start();
     WaitUntilDone(converter.get());
-    limit.reset();
+    filling.liftLimit();
 
     EXPECT_EQ(StateOf(converter.get(), 0), TaskFailed);
     const std::string log = std::string(GetSystemLogger()->GetText()).substr(logBefore);

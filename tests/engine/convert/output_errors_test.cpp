@@ -150,14 +150,10 @@ TEST_F(OutputErrorTest, ADiskWithNoRoomForTheFileIsFullAlready) {
 // that is too long to be read back from the temporary name.
 TEST_F(OutputErrorTest, ADiskThatFillsWhileWritingIsLoggedOnceWithTheFinalName) {
     fs::create_directories(In("small"));
-    SmallDisk disk(In("small"), 256 * 1024);
-    std::unique_ptr<FileSizeLimit> limit;
-    if (!disk.mounted()) {
-        limit = std::make_unique<FileSizeLimit>(256 * 1024);
-        if (!limit->set())
-            GTEST_SKIP() << "neither a small tmpfs nor a file-size limit is possible here";
-    }
-    SCOPED_TRACE(disk.mounted() ? "a full tmpfs" : "a file-size limit");
+    const FillingFolder filling(In("small"), 256 * 1024);
+    if (!filling.ready())
+        GTEST_SKIP() << "neither a small tmpfs nor a file-size limit is possible here";
+    SCOPED_TRACE(filling.how());
     const std::string target = In("small/" + std::string(240, 'n') + ".mkv");
     OutputFile output(target);
     ASSERT_TRUE(output.Claim());

@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -83,6 +84,27 @@ private:
     rlimit saved_{};
     void (*previousHandler_)(int) = SIG_ERR;
     bool set_ = false;
+};
+
+// A folder that fills after bytes: a small tmpfs over it, or where mounting is not allowed, a
+// file-size limit on the whole process (EFBIG standing in for ENOSPC).
+class FillingFolder {
+public:
+    FillingFolder(const std::string& folder, size_t bytes) : disk_(folder, bytes) {
+        if (disk_.mounted())
+            return;
+        limit_ = std::make_unique<FileSizeLimit>(bytes);
+        if (!limit_->set())
+            limit_.reset();
+    }
+    bool ready() const { return disk_.mounted() || limit_ != nullptr; }
+    const char* how() const { return disk_.mounted() ? "a full tmpfs" : "a file-size limit"; }
+    // Lifts the file-size limit early, so that the test may write files of its own again.
+    void liftLimit() { limit_.reset(); }
+
+private:
+    SmallDisk disk_;
+    std::unique_ptr<FileSizeLimit> limit_;
 };
 
 // Runs check in a child process that has become the unprivileged user "nobody" (65534), so
