@@ -134,6 +134,8 @@ void applyProfileDefaults(const ProfileEntry& entry, OutputSetting& setting) {
     setting.audioBitrate = leadingNumber(audioOption ? audioOption->defaultBitrate : QString());
     setting.audioSampleRate = leadingNumber(audioOption ? audioOption->defaultSampleRate : QString());
     setting.audioChannels = format.defaultChannels;
+    setting.copyStreams = format.copyStreams;
+    setting.burnForcedSubtitles = format.burnForcedSubtitles;
 }
 
 QString fillTaskConfiguration(IMediaTaskConfig* config, IMediaInfo* target,

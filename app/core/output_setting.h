@@ -26,6 +26,8 @@ struct OutputSetting {
     QString audioBitrate;
     QString audioSampleRate;
     QString audioChannels;
+    bool copyStreams = false;  // copy streams that already fit instead of encoding them
+    bool burnForcedSubtitles = false;
 
     bool operator==(const OutputSetting&) const = default;
 };

@@ -58,6 +58,10 @@ ProfileFormat ReadFormat(const QDomElement& profile) {
     format.defaultAudioCodec = audio.attribute("defAudioFourCC");
     format.defaultChannels = audio.attribute("defChannel");
     format.audio = ReadAudioOptions(audio);
+    const QString copy = profile.attribute("CopyStreams").toLower();
+    format.copyStreams = copy != QLatin1String("no");
+    format.copyAnyCodec = copy == QLatin1String("any");
+    format.burnForcedSubtitles = profile.attribute("BurnForcedSubtitles").toLower() == QLatin1String("yes");
     return format;
 }
 

@@ -53,6 +53,12 @@ struct ProfileFormat {
     QString defaultAudioCodec;  // empty = no audio output
     QString defaultChannels;
     QList<AudioOption> audio;
+    // Streams the profile takes as they are are copied, not encoded again: CopyStreams="no"
+    // turns it off, "any" copies every codec the container holds, not only the profile's own.
+    // BurnForcedSubtitles="yes" burns the source's forced subtitles into the picture.
+    bool copyStreams = true;
+    bool copyAnyCodec = false;
+    bool burnForcedSubtitles = false;
 };
 
 struct ProfileEntry {

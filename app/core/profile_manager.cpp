@@ -44,6 +44,8 @@ const TextKey kTextKeys[] = {
     {"OutputSet/AudioChannels", &OutputSetting::audioChannels},
     {"OutputSet/Name", &OutputSetting::name},
 };
+const char kCopyStreamsKey[] = "OutputSet/CopyStreams";
+const char kBurnForcedKey[] = "OutputSet/BurnForcedSubtitles";
 
 }  // namespace
 
@@ -134,6 +136,10 @@ bool ProfileManager::loadOutputSetting() {
     for (const TextKey& key : kTextKeys)
         outputSetting_.get()->*key.field =
             stored->value(key.key, outputSetting_.get()->*key.field).toString();
+    // Settings stored before these keys existed take the profile's own choice.
+    outputSetting_->copyStreams = stored->value(kCopyStreamsKey, outputSetting_->copyStreams).toBool();
+    outputSetting_->burnForcedSubtitles =
+        stored->value(kBurnForcedKey, outputSetting_->burnForcedSubtitles).toBool();
     savedSetting_ = *outputSetting_;
     return true;
 }
@@ -145,6 +151,8 @@ void ProfileManager::saveOutputSetting() {
     stored->setValue("OutputSet/profile_id", outputSetting_->profileId);
     for (const TextKey& key : kTextKeys)
         stored->setValue(key.key, outputSetting_.get()->*key.field);
+    stored->setValue(kCopyStreamsKey, outputSetting_->copyStreams);
+    stored->setValue(kBurnForcedKey, outputSetting_->burnForcedSubtitles);
     stored->sync();
     savedSetting_ = *outputSetting_;
 }

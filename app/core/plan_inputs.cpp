@@ -1,0 +1,195 @@
+#include "plan_inputs.h"
+
+#include <QSet>
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include "codec_tables.h"
+#include "container_support.h"
+#include "output_setting.h"
+#include "profile_catalogue.h"
+#include "source_file.h"
+#include "track_labels.h"
+
+using namespace MediaBased;
+
+namespace {
+
+PlanKind kindOf(const StreamRecord& record) {
+    switch (record.kind) {
+    case StreamKindVideo:
+        return PlanKind::Video;
+    case StreamKindAudio:
+        return PlanKind::Audio;
+    default:
+        break;
+    }
+    const AVCodecDescriptor* descriptor =
+        record.codecName ? avcodec_descriptor_get_by_name(record.codecName) : nullptr;
+    if (descriptor == nullptr)
+        return PlanKind::Other;
+    if (descriptor->type == AVMEDIA_TYPE_SUBTITLE)
+        return PlanKind::Subtitle;
+    if (descriptor->type == AVMEDIA_TYPE_ATTACHMENT)
+        return PlanKind::Attachment;
+    return PlanKind::Other;
+}
+
+bool flagProperty(IStreamInfo* info, const char* name) {
+    const PropertyBlob* flag = info ? info->GetProperty(name) : nullptr;
+    return flag != nullptr && flag->data != nullptr && flag->size >= 1 &&
+           *static_cast<const uint8_t*>(flag->data) != 0;
+}
+
+int intProperty(IStreamInfo* info, const char* name) {
+    const PropertyBlob* blob = info ? info->GetProperty(name) : nullptr;
+    if (blob == nullptr || blob->data == nullptr || blob->size != sizeof(int32_t))
+        return 0;
+    int32_t value = 0;
+    std::memcpy(&value, blob->data, sizeof value);
+    return value;
+}
+
+// "1280*720" as a size; false for "Keep Original" and for texts that are no size.
+bool sizeOf(const QString& text, int* width, int* height) {
+    const QStringList parts = text.split('*');
+    if (text == kKeepOriginal || parts.size() != 2)
+        return false;
+    *width = parts.at(0).toInt();
+    *height = parts.at(1).toInt();
+    return *width > 0 && *height > 0;
+}
+
+double rateOf(const QString& text) {
+    return text == kKeepOriginal ? 0.0 : leadingNumber(text).toDouble();
+}
+
+void addCodecOf(const QString& code, QStringList& codecs) {
+    const QString written = codecWrittenBy(codecInfo(code).encoder);
+    if (!written.isEmpty() && !codecs.contains(written))
+        codecs.append(written);
+}
+
+void setVideoLimits(const ProfileFormat& profile, PlanTarget& target) {
+    bool anySize = false;
+    bool anyRate = false;
+    for (const VideoOption& option : profile.video) {
+        addCodecOf(option.codec, target.videoCopyCodecs);
+        int width = 0;
+        int height = 0;
+        if (sizeOf(option.resolution, &width, &height)) {
+            target.maxWidth = std::max(target.maxWidth, width);
+            target.maxHeight = std::max(target.maxHeight, height);
+        } else {
+            anySize = true;
+        }
+        QStringList rates = option.frameRates;
+        rates.append(option.defaultFrameRate);
+        for (const QString& rate : rates) {
+            if (rate == kKeepOriginal)
+                anyRate = true;
+            target.maxFramesPerSecond = std::max(target.maxFramesPerSecond, rateOf(rate));
+        }
+    }
+    if (anySize)
+        target.maxWidth = target.maxHeight = 0;
+    if (anyRate)
+        target.maxFramesPerSecond = 0.0;
+}
+
+void setAudioLimits(const ProfileFormat& profile, PlanTarget& target) {
+    for (const AudioOption& option : profile.audio) {
+        addCodecOf(option.codec, target.audioCopyCodecs);
+        target.maxChannels = std::max(target.maxChannels, option.channels.toInt());
+        QStringList rates = option.sampleRates;
+        rates.append(option.defaultSampleRate);
+        for (const QString& rate : rates)
+            target.maxSampleRate = std::max(target.maxSampleRate, leadingNumber(rate).toInt());
+    }
+}
+
+}  // namespace
+
+QString codecWrittenBy(const QString& encoder) {
+    const QByteArray name = encoder.toUtf8();
+    if (const AVCodecDescriptor* descriptor = avcodec_descriptor_get_by_name(name.constData()))
+        return QString::fromLatin1(descriptor->name);
+    if (const AVCodec* codec = avcodec_find_encoder_by_name(name.constData()))
+        return QString::fromLatin1(avcodec_get_name(codec->id));
+    return {};
+}
+
+QList<SourceStream> sourceStreamsOf(const SourceFile& source) {
+    QList<SourceStream> streams;
+    IMediaInfo* info = source.mediaInfo();
+    if (info == nullptr)
+        return streams;
+    for (int i = 0; i < info->GetStreamCount(); ++i) {
+        const StreamRecord* record = info->GetStreamRecord(i);
+        if (record == nullptr)
+            continue;
+        IStreamInfo* properties = info->GetStreamInfo(static_cast<uint32_t>(i));
+        SourceStream stream;
+        stream.index = i;
+        stream.kind = kindOf(*record);
+        stream.codec = QString::fromLatin1(record->codecName ? record->codecName : "");
+        stream.width = record->width;
+        stream.height = record->height;
+        if (record->frameTimeNum > 0 && record->frameTimeDen > 0)
+            stream.framesPerSecond = double(record->frameTimeDen) / record->frameTimeNum;
+        stream.sampleRate = record->sampleRate;
+        stream.channels = record->channels;
+        stream.level = intProperty(properties, "level");
+        const TrackTags tags = trackTags(source, i);
+        stream.language = tags.language;
+        stream.title = tags.title;
+        stream.isDefault = tags.isDefault;
+        stream.isForced = flagProperty(properties, "forced");
+        streams.append(stream);
+    }
+    return streams;
+}
+
+PlanTarget planTargetFor(const OutputSetting& setting, const ProfileFormat* profile, bool copyWhenFits) {
+    PlanTarget target;
+    target.muxer = muxerForExtension(setting.extension);
+    target.containerName = containerDisplayName(target.muxer);
+    target.copyWhenFits = copyWhenFits;
+    target.copyAnyCodec = profile != nullptr && profile->copyAnyCodec;
+    target.burnForcedSubtitles = setting.burnForcedSubtitles;
+
+    target.hasVideo = !setting.videoCodec.isEmpty();
+    if (target.hasVideo) {
+        const CodecInfo& codec = codecInfo(setting.videoCodec);
+        target.videoEncoder = codec.encoder;
+        target.videoEncoderName = codec.display;
+        addCodecOf(setting.videoCodec, target.videoCopyCodecs);
+        sizeOf(setting.videoResolution, &target.width, &target.height);
+        target.framesPerSecond = rateOf(setting.videoFrameRate);
+        if (profile != nullptr)
+            setVideoLimits(*profile, target);
+        // Rows that promise a level promise players no more than it.
+        if (codec.encoder == QLatin1String("h264"))
+            target.maxLevel = codec.level;
+    }
+    target.hasAudio = !setting.audioCodec.isEmpty();
+    if (target.hasAudio) {
+        const CodecInfo& codec = codecInfo(setting.audioCodec);
+        target.audioEncoder = codec.encoder;
+        target.audioEncoderName = setting.audioBitrate.isEmpty() ? codec.display
+                                                                  : codec.display + ' ' + setting.audioBitrate + 'k';
+        addCodecOf(setting.audioCodec, target.audioCopyCodecs);
+        if (profile != nullptr)
+            setAudioLimits(*profile, target);
+        // The setting's channels and rate are what the user asked for: a copy never exceeds them.
+        if (const int channels = setting.audioChannels.toInt(); channels > 0)
+            target.maxChannels = channels;
+        if (const int rate = leadingNumber(setting.audioSampleRate).toInt(); rate > 0)
+            target.maxSampleRate = rate;
+    }
+    target.maxAudioTracks = audioTracksFor(target.muxer);
+    return target;
+}
