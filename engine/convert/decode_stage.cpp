@@ -1,6 +1,5 @@
 #include "convert/decode_stage.h"
 
-#include <cstring>
 #include <memory>
 
 #include "object/media_frame.h"
@@ -22,22 +21,17 @@ IMediaFrame* OwnedCopyOf(IMediaFrame& frame) {
 #endif
         return copy;
     }
-    // Only this engine's sources lend frames to its tasks, so a compressed one is ours.
-    auto& packet = static_cast<CCompressedFrame&>(frame);
+    // The copy holds its own reference to the packet: the source's frame takes the next one.
+    auto* packet = dynamic_cast<CCompressedFrame*>(&frame);
+    if (packet == nullptr)
+        return nullptr;
     try {
-        auto copy = std::unique_ptr<CCompressedFrame, ReleaseDeleter>(new CCompressedFrame());
-        const int32_t size = packet.GetDataSize();
-        if (size > 0) {
-            copy->payload().Reallocate(size);
-            std::memcpy(copy->GetBuffer(), packet.GetBuffer(), static_cast<size_t>(size));
-        }
-        copy->SetDataSize(size);
-        int64_t start = 0, end = 0;
-        packet.GetTimes(&start, &end);
-        copy->SetTimes(start, end);
-        copy->SetKeyFrame(packet.IsKeyFrame());
-        copy->SetDiscontinuity(packet.IsDiscontinuity());
-        copy->SetExtraFlag(packet.GetExtraFlag());
+        std::unique_ptr<CCompressedFrame, ReleaseDeleter> copy(packet->Copy());
+#if defined(__SANITIZE_THREAD__)
+        // As for pictures above: a buffer of its own keeps FFmpeg's hidden atomics out of it.
+        if (AVPacket* held = copy->heldPacket(); held && av_packet_make_writable(held) < 0)
+            return nullptr;
+#endif
         return copy.release();
     } catch (...) {
         return nullptr;

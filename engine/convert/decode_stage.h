@@ -39,7 +39,8 @@ private:
 };
 
 // An owned copy of a frame the source lends: decoded frames share the decoder's buffers,
-// compressed ones are copied. Null when memory runs out.
+// compressed ones the packet's (or copy the bytes of a frame without a packet). Null when
+// memory runs out.
 IMediaFrame* OwnedCopyOf(IMediaFrame& frame);
 
 }  // namespace MediaBased

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "convert/export_audio_stream.h"
+#include "convert/export_copied_stream.h"
 #include "convert/export_container_traits.h"
 #include "convert/export_encoder_lookup.h"
 #include "convert/export_packet_writer.h"
@@ -14,6 +15,7 @@
 #include "convert/export_video_stream.h"
 #include "filters/channel_layouts.h"
 #include "object/media_formats.h"
+#include "system/codec_parameters_blob.h"
 #include "system/module_logger.h"
 
 namespace MediaBased {
@@ -32,6 +34,15 @@ std::string ErrorText(int error) {
 
 std::string Kilobits(int64_t bits) {
     return std::to_string((bits + 500) / 1000) + " kbit/s";
+}
+
+// Pictures and sound that are not encoded are copied; so are subtitles the importer described.
+bool IsCopied(const ExportOutputStream& entry, IStreamInfo& info) {
+    if (entry.encode)
+        return false;
+    return entry.kind == StreamKindVideo || entry.kind == StreamKindAudio ||
+           (entry.kind == StreamKindSubtitle &&
+            info.GetProperty(SystemBased::kCodecParametersProperty) != nullptr);
 }
 
 bool IsMatroska(const AVOutputFormat& format) {
@@ -145,8 +156,16 @@ void CMediaExporter::OpenOutput(const char* pathUtf8) {
 
 void CMediaExporter::SetUpStream(int32_t index) {
     const StreamRecord& record = *targetInfo_->GetStreamRecord(index);
-    const PropertyBlob* extradata = targetInfo_->GetStreamInfo(index)->GetProperty("extradata");
+    IStreamInfo& info = *targetInfo_->GetStreamInfo(static_cast<uint32_t>(index));
+    const PropertyBlob* extradata = info.GetProperty("extradata");
     ExportOutputStream& entry = *streams_[index];
+    if (IsCopied(entry, info)) {
+        // No encoder: the source's packets go out as they are, so there is nothing to drain.
+        entry.stream = CreateCopiedStream(*output_, record, info);
+        entry.copied = std::make_unique<CopiedPacketWriter>(
+            *entry.stream, entry.stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO);
+        return;
+    }
     entry.encoder = FindExportEncoder(record.codecName);
     const char* formatName = targetInfo_->GetFormatName();
 
@@ -286,6 +305,7 @@ void CMediaExporter::FreeOutput() {
         entry->imageConverter.reset();
         entry->resampler.reset();
         entry->framer.reset();
+        entry->copied.reset();
         entry->context.reset();
     }
     streams_.clear();

@@ -49,6 +49,8 @@ private:
     // After a failed write: logs the file's error, if it was the file that failed.
     void CheckOutput();
 
+    // A source packet for a stream that is copied; false when it is dropped or not written.
+    bool WriteCopied(ExportOutputStream& entry, IMediaFrame& frame);
     bool WriteVideo(ExportOutputStream& entry, IVideoFrame& frame);
     bool EncodePicture(ExportOutputStream& entry, IVideoFrame& picture);
     // At the end: what the image converter and the resampler still hold goes out too.

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "convert/export_audio_framer.h"
+#include "convert/export_copied_stream.h"
 #include "convert/export_frame_clock.h"
 #include "system/ffmpeg_handles.h"
 #include "vantrel/interfaces.h"
@@ -23,6 +24,7 @@ struct ExportOutputStream {
     Owned<IAudioResampler> resampler;       // encoded audio
     ConstantRateClock clock;                      // video
     std::unique_ptr<ExportAudioFramer> framer;    // encoded audio
+    std::unique_ptr<CopiedPacketWriter> copied;   // streams written from the source's packets
 };
 
 }  // namespace MediaBased

@@ -34,6 +34,8 @@ bool CMediaExporter::WriteFrame(IMediaFrame* frame, uint32_t streamIndex) {
         if (frame == nullptr || streamIndex >= streams_.size() || outputFailed_)
             return false;
         ExportOutputStream& entry = *streams_[streamIndex];
+        if (entry.copied)
+            return WriteCopied(entry, *frame);
         const int32_t kind = frame->GetKind();
         if (kind == FrameKindVideo && entry.kind == StreamKindVideo) {
             auto* picture = dynamic_cast<IVideoFrame*>(frame);
@@ -58,6 +60,25 @@ bool CMediaExporter::WriteFrame(IMediaFrame* frame, uint32_t streamIndex) {
     } catch (...) {
         return false;
     }
+}
+
+bool CMediaExporter::WriteCopied(ExportOutputStream& entry, IMediaFrame& frame) {
+    // Only a source's packets can be copied; decoded frames have nothing to give.
+    const AVPacket* packet = HeldPacketOf(&frame);
+    if (packet == nullptr)
+        return false;
+    int64_t start = 0;
+    frame.GetTimes(&start, nullptr);
+    switch (entry.copied->Write(*packet, start, *output_, *packet_)) {
+    case CopiedPacketWriter::Result::Written:
+        return true;
+    case CopiedPacketWriter::Result::Dropped:
+        return false;
+    case CopiedPacketWriter::Result::Failed:
+        break;
+    }
+    CheckOutput();
+    return false;
 }
 
 bool CMediaExporter::WriteVideo(ExportOutputStream& entry, IVideoFrame& frame) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <new>
 #include <stdexcept>
 
@@ -41,6 +40,19 @@ std::string HasAvText(const AVFormatContext& container, const StreamSelection* s
             bits |= 2;
     }
     return std::to_string(bits);
+}
+
+// A packet's duration in 100 ns units; without one, a picture's at the stream's frame rate or a
+// sound block's at its codec's frame size.
+int64_t PacketDuration(const AVPacket& packet, const AVStream& stream) {
+    if (packet.duration > 0 && stream.time_base.den > 0)
+        return av_rescale_q(packet.duration, stream.time_base, AVRational{1, 1000000}) * 10;
+    const AVCodecParameters& codec = *stream.codecpar;
+    if (codec.codec_type == AVMEDIA_TYPE_VIDEO)
+        return VideoFrameDuration(stream.avg_frame_rate, stream.r_frame_rate);
+    if (codec.codec_type == AVMEDIA_TYPE_AUDIO)
+        return AudioFrameDuration(codec.frame_size, codec.sample_rate);
+    return 0;
 }
 
 }  // namespace
@@ -224,19 +236,27 @@ bool CFFMediaSource::SendCurrentPacket(int slotIndex, bool retry) {
     return true;
 }
 
-IMediaFrame* CFFMediaSource::PassThrough(Slot& slot, const AVPacket& packet) {
-    if (!slot.packets)
+IMediaFrame* CFFMediaSource::PassThrough(Slot& slot, AVPacket& packet) {
+    const AVStream& stream = *container_->streams[packet.stream_index];
+    // The exporter moves the times from this base to its own.
+    packet.time_base = stream.time_base;
+    if (!slot.packets) {
         slot.packets = std::make_unique<CCompressedFrame>();
-    CCompressedFrame& frame = *slot.packets;
-    const int32_t size = packet.size > 0 ? packet.size : 0;
-    if (frame.GetBufferSize() < size) {
-        // Room for somewhat larger packets later on.
-        const int64_t grown = std::min<int64_t>(2 * int64_t{size}, std::numeric_limits<int32_t>::max());
-        frame.payload().Reallocate(static_cast<int32_t>(grown));
+        slot.packets->SetTimes(0, 0);
     }
-    frame.SetDataSize(size);
-    if (size > 0)
-        std::memcpy(frame.GetBuffer(), packet.data, size);
+    CCompressedFrame& frame = *slot.packets;
+    // The frame the decoding stage queued before holds a reference of its own.
+    frame.AttachPacket(packet);
+    int64_t previousStart = 0;
+    frame.GetTimes(&previousStart, nullptr);
+    // On the decoded frames' time line, so that copied and decoded streams stay in step.
+    // Like a decoder's best-effort time: the decoding time stands in for a missing presentation time.
+    const int64_t timestamp = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
+    const FrameTiming timing = NextFrameTiming(timestamp, stream.time_base, startOffset_, previousStart,
+                                               frame.IsDiscontinuity(), PacketDuration(packet, stream));
+    frame.SetTimes(timing.start, timing.end);
+    frame.SetDiscontinuity(timing.discontinuity);
+    frame.SetKeyFrame((packet.flags & AV_PKT_FLAG_KEY) != 0);
     return &frame;
 }
 

@@ -59,7 +59,8 @@ private:
     void StopWorker();
 
     int FindSlot(int streamIndex) const;
-    IMediaFrame* PassThrough(Slot& slot, const AVPacket& packet);
+    // The slot's frame, holding a reference to packet, with times as decoded frames have them.
+    IMediaFrame* PassThrough(Slot& slot, AVPacket& packet);
     // Feeds the current packet to its decoder; false when it yields nothing. retry: the decoder
     // refused it once and has been emptied since.
     bool SendCurrentPacket(int slotIndex, bool retry);

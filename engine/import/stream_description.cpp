@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "filters/channel_layouts.h"
+#include "system/codec_parameters_blob.h"
 
 namespace MediaBased {
 namespace {
@@ -107,6 +108,15 @@ void DescribeTrackTags(const AVStream& stream, IStreamInfo& info) {
     info.SetProperty("default", &flag);
 }
 
+void DescribeCodecParameters(const AVStream& stream, IStreamInfo& info) {
+    SystemBased::StreamTiming timing;
+    timing.timeBase = stream.time_base;
+    timing.frameRate = stream.avg_frame_rate;
+    std::vector<uint8_t> bytes = SystemBased::WriteCodecParameters(*stream.codecpar, timing);
+    const PropertyBlob blob{bytes.data(), static_cast<uint32_t>(bytes.size())};
+    info.SetProperty(SystemBased::kCodecParametersProperty, &blob);
+}
+
 ContainerDescription DescribeContainer(const AVFormatContext& container) {
     ContainerDescription description;
     description.info = std::make_unique<CMediaInfo>(false);
@@ -121,6 +131,7 @@ ContainerDescription DescribeContainer(const AVFormatContext& container) {
         description.info->AddStream(&record);
         const auto added = static_cast<uint32_t>(description.info->GetStreamCount() - 1);
         DescribeTrackTags(stream, *description.info->GetStreamInfo(added));
+        DescribeCodecParameters(stream, *description.info->GetStreamInfo(added));
         description.containerIndexOf.push_back(static_cast<int>(i));
     }
     return description;

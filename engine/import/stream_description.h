@@ -17,6 +17,11 @@ StreamRecord DescribeStream(const AVFormatContext& container, const AVStream& st
 // NUL, only when the tag is there) and "default" (one byte, 1 for the default track).
 void DescribeTrackTags(const AVStream& stream, IStreamInfo& info);
 
+// The stream's codec parameters, time base and frame rate as the opaque property
+// "codec_parameters" (system/codec_parameters_blob.h), which a client copies onto a target
+// stream so that the exporter can write the stream's packets unchanged.
+void DescribeCodecParameters(const AVStream& stream, IStreamInfo& info);
+
 struct ContainerDescription {
     std::unique_ptr<CMediaInfo> info;  // made for the importer itself, not for a caller
     std::vector<int> containerIndexOf;  // container stream index of each listed stream

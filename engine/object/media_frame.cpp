@@ -4,6 +4,7 @@
 #include <new>
 
 #include "object/media_formats.h"
+#include "vantrel/owned.h"
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -148,6 +149,44 @@ CCompressedFrame::CCompressedFrame() : CMediaFrameBase(FrameKindCompressed) {}
 
 void CCompressedFrame::Release() {
     delete this;
+}
+
+uint8_t* CCompressedFrame::GetBuffer() {
+    return packet_ ? packet_->data : CMediaFrameBase::GetBuffer();
+}
+
+int32_t CCompressedFrame::GetBufferSize() {
+    return packet_ ? packet_->size : CMediaFrameBase::GetBufferSize();
+}
+
+int32_t CCompressedFrame::GetDataSize() {
+    return packet_ ? packet_->size : CMediaFrameBase::GetDataSize();
+}
+
+void CCompressedFrame::AttachPacket(const AVPacket& packet) {
+    if (!packet_) {
+        packet_.reset(av_packet_alloc());
+        if (!packet_)
+            throw std::bad_alloc();
+    }
+    av_packet_unref(packet_.get());
+    if (av_packet_ref(packet_.get(), &packet) < 0)
+        throw std::bad_alloc();
+}
+
+CCompressedFrame* CCompressedFrame::Copy() {
+    std::unique_ptr<CCompressedFrame, ReleaseDeleter> copy(new CCompressedFrame());
+    copy->CopyCommonFrom(*this);
+    if (packet_)
+        copy->AttachPacket(*packet_);
+    return copy.release();
+}
+
+AVPacket* HeldPacketOf(IMediaFrame* frame) {
+    if (frame == nullptr || frame->GetKind() != FrameKindCompressed)
+        return nullptr;
+    auto* compressed = dynamic_cast<CCompressedFrame*>(frame);
+    return compressed ? compressed->heldPacket() : nullptr;
 }
 
 AVFrame* HeldFrameOf(IMediaFrame* frame) {

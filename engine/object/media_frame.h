@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "object/frame_payload.h"
+#include "system/ffmpeg_handles.h"
 #include "vantrel/interfaces.h"
 
 namespace MediaBased {
@@ -148,18 +149,40 @@ private:
 };
 
 // The unchanged bytes of one packet. Its kind is -1 from the start, so nothing mistakes it
-// for a decoded picture or sound.
+// for a decoded picture or sound. A source's frame holds a reference to the packet itself, with
+// its times, flags and side data, for the exporter of a copied stream; a frame without one
+// answers the bytes of its payload.
 class CCompressedFrame final : public CMediaFrameBase<ICompressedFrame> {
 public:
     CCompressedFrame();
     ~CCompressedFrame() = default;
 
     void Release() override;
+    // Clients never copy packets; the engine does with Copy.
     IMediaFrame* Clone() override { return nullptr; }
+
+    uint8_t* GetBuffer() override;
+    int32_t GetBufferSize() override;
+    int32_t GetDataSize() override;
+
+    // Holds a new reference to packet in place of what the frame held. Throws bad_alloc.
+    void AttachPacket(const AVPacket& packet);
+    AVPacket* heldPacket() const { return packet_.get(); }
+
+    // A frame of its own with the same fields, sharing the packet's buffer or, without a
+    // packet, with a copy of the bytes. Throws bad_alloc.
+    CCompressedFrame* Copy();
+
+private:
+    SystemBased::PacketPtr packet_;
 };
 
 // The decoded FFmpeg frame behind a decoded engine frame, read through its public payload;
 // null for compressed frames, whatever their bytes.
 AVFrame* HeldFrameOf(IMediaFrame* frame);
+
+// The packet behind a compressed frame of a source, with its times in the time base of its
+// source stream (AVPacket::time_base); null for every other frame.
+AVPacket* HeldPacketOf(IMediaFrame* frame);
 
 }  // namespace MediaBased

@@ -19,6 +19,9 @@ struct AVFrameDeleter {
 struct AVPacketDeleter {
     void operator()(AVPacket* packet) const { av_packet_free(&packet); }
 };
+struct AVCodecParametersDeleter {
+    void operator()(AVCodecParameters* parameters) const { avcodec_parameters_free(&parameters); }
+};
 struct AVCodecContextDeleter {
     void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
 };
@@ -52,6 +55,7 @@ struct ScopedFrameUnref {
     ~ScopedFrameUnref() { av_frame_unref(frame); }
 };
 using PacketPtr = std::unique_ptr<AVPacket, AVPacketDeleter>;
+using CodecParametersPtr = std::unique_ptr<AVCodecParameters, AVCodecParametersDeleter>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, AVCodecContextDeleter>;
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, AVFilterGraphDeleter>;
 using FilterInOutPtr = std::unique_ptr<AVFilterInOut, AVFilterInOutDeleter>;

@@ -2,13 +2,16 @@
 // consumer, and stops at any moment leave no thread and no frame behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "convert/decode_stage.h"
 #include "convert/frame_queue.h"
 #include "converter_test_support.h"
 #include "object/media_frame.h"
@@ -79,6 +82,50 @@ TEST(FrameQueue, HoldsItsBoundsAgainstAStalledConsumerAndEndsWithItsReason) {
     counted.Close();
     blocked.join();
     EXPECT_FALSE(counted.Pop(item));
+}
+
+TEST(DecodeStage, QueuedPacketsOutliveTheSourcesNextRead) {
+    // The source lends the same frame object for every packet of a slot; what waits in the
+    // queue must be the packet that was read, not whatever the slot holds by now.
+    Owned<IMediaManager> manager(CreateMediaManager());
+    Owned<IMediaImporter> importer(manager->OpenImporter(TestMedia("h264_aac.mkv").c_str()));
+    ASSERT_NE(importer, nullptr);
+    const StreamSelection passed{0, 1};
+    Owned<IMediaSource> source(importer->CreateSource(0, &passed, 1));
+    ASSERT_NE(source, nullptr);
+    FrameQueue queue(1000, 256 * 1024 * 1024);
+    std::vector<std::vector<uint8_t>> read;
+    std::vector<int64_t> starts;
+    IMediaFrame* frame = nullptr;
+    int32_t slot = -1;
+    while (source->ReadFrame(&frame, &slot, nullptr)) {
+        read.emplace_back(frame->GetBuffer(), frame->GetBuffer() + frame->GetBufferSize());
+        int64_t start = 0;
+        frame->GetTimes(&start, nullptr);
+        starts.push_back(start);
+        FrameQueue::Item item;
+        item.frame.reset(OwnedCopyOf(*frame));
+        ASSERT_NE(item.frame, nullptr);
+        EXPECT_NE(item.frame.get(), frame);
+        item.bytes = FrameBytes(*item.frame);
+        EXPECT_EQ(item.bytes, read.back().size());
+        ASSERT_TRUE(queue.Push(std::move(item)));
+    }
+    ASSERT_GT(read.size(), 50u);
+    source.reset();  // the source's own frame goes; the queued copies stay
+    queue.End(FrameQueue::EndReason::EndOfStream);
+    FrameQueue::Item item;
+    for (size_t i = 0; i < read.size(); ++i) {
+        ASSERT_TRUE(queue.Pop(item));
+        const AVPacket* packet = HeldPacketOf(item.frame.get());
+        ASSERT_NE(packet, nullptr) << i;
+        ASSERT_EQ(static_cast<size_t>(packet->size), read[i].size()) << i;
+        EXPECT_TRUE(std::equal(read[i].begin(), read[i].end(), packet->data)) << i;
+        int64_t start = 0;
+        item.frame->GetTimes(&start, nullptr);
+        EXPECT_EQ(start, starts[i]) << i;
+    }
+    EXPECT_FALSE(queue.Pop(item));
 }
 
 TEST_F(PipelineTest, StopsAtRandomMomentsLeaveNoThreadBehind) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "import_test_support.h"
@@ -100,23 +102,87 @@ TEST(MediaSource, StartTimesArePresentationTimes) {
     EXPECT_NEAR(soundTime / 1e7, 3.0, 0.05);
 }
 
-TEST(MediaSource, PassThroughFramesAreThePacketsUnchanged) {
-    const std::vector<std::string> packetSizes =
-        ProbeLines(TestMedia("h264_aac.mkv"), "v:0", "packet=size");
+// Start times of one kind, in the order a sorted list gives them.
+std::vector<int64_t> SortedStarts(const std::vector<Delivered>& frames) {
+    std::vector<int64_t> starts;
+    for (const Delivered& frame : frames)
+        starts.push_back(frame.start);
+    std::sort(starts.begin(), starts.end());
+    return starts;
+}
+
+TEST(MediaSource, PassThroughFramesAreThePacketsWithTheirTimesAndKeys) {
+    const std::string path = TestMedia("h264_aac.mkv");
+    const std::vector<std::string> packetSizes = ProbeLines(path, "v:0", "packet=size");
+    const std::vector<std::string> packetFlags = ProbeLines(path, "v:0", "packet=flags");
     OpenedSource opened = Open("h264_aac.mkv", {{0, 1}});
     ASSERT_NE(opened.source, nullptr);
     const std::vector<Delivered> frames = ReadAll(opened.source.get());
     ASSERT_EQ(frames.size(), packetSizes.size());
-    int32_t largest = 0;
+    ASSERT_EQ(frames.size(), packetFlags.size());
     for (size_t i = 0; i < frames.size(); ++i) {
         EXPECT_EQ(std::to_string(frames[i].dataSize), packetSizes[i]) << "packet " << i;
+        EXPECT_EQ(frames[i].bufferSize, frames[i].dataSize) << "the packet's own bytes";
         EXPECT_EQ(frames[i].kind, FrameKindCompressed);
-        EXPECT_EQ(frames[i].start | frames[i].end, 0);
-        largest = std::max(largest, frames[i].dataSize);
-        EXPECT_GE(frames[i].bufferSize, frames[i].dataSize);
+        EXPECT_EQ(frames[i].keyFrame, packetFlags[i][0] == 'K') << "packet " << i;
+        EXPECT_EQ(frames[i].end - frames[i].start, kPictureTime) << "packet " << i;
     }
-    EXPECT_LE(frames.back().bufferSize, 2 * largest) << "the buffer grows to twice a packet";
     EXPECT_TRUE(opened.source->IsEndOfStream());
+
+    // In decoding order, but on the very time line of the decoded pictures.
+    OpenedSource decoded = Open("h264_aac.mkv", {{0, 0}});
+    ASSERT_NE(decoded.source, nullptr);
+    EXPECT_EQ(SortedStarts(frames), SortedStarts(ReadAll(decoded.source.get())));
+}
+
+TEST(MediaSource, PassedPacketsKeepTheContainersStartLikeDecodedFrames) {
+    // A transport stream starts well after time 0; every stream's times count from its start.
+    const std::string path = ::testing::TempDir() + "vantrel_late_start.ts";
+    const CommandResult made = RunCommand(
+        "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=160x120:rate=25:duration=1 "
+        "-f lavfi -i sine=sample_rate=48000:duration=1 -c:v libx264 -preset veryfast -bf 2 "
+        "-c:a aac -ac 2 -output_ts_offset 5 " + ShellQuote(path));
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    CMediaManager manager;
+    for (const StreamSelection passedStream : {StreamSelection{0, 1}, StreamSelection{1, 1}}) {
+        const int32_t index = passedStream.streamIndex;
+        const StreamSelection both[] = {passedStream, {1 - index, 0}};
+        const StreamSelection decodedOnly{index, 0};
+        Owned<IMediaImporter> importer(manager.OpenImporter(path.c_str()));
+        ASSERT_NE(importer, nullptr);
+        Owned<IMediaSource> mixed(importer->CreateSource(0, both, 2));
+        ASSERT_NE(mixed, nullptr);
+        const std::vector<Delivered> frames = ReadAll(mixed.get());
+        const std::vector<Delivered> passed = OfSlot(frames, 0);
+        const std::vector<Delivered> other = OfSlot(frames, 1);
+        ASSERT_FALSE(passed.empty() || other.empty());
+        EXPECT_LT(SortedStarts(passed).front(), 2000000) << "stream " << index << " starts near 0";
+        EXPECT_LE(std::abs(SortedStarts(passed).front() - SortedStarts(other).front()), kPictureTime);
+        // A source reads its importer's container to the end: the next one needs its own.
+        Owned<IMediaImporter> again(manager.OpenImporter(path.c_str()));
+        ASSERT_NE(again, nullptr);
+        Owned<IMediaSource> decoded(again->CreateSource(0, &decodedOnly, 1));
+        ASSERT_NE(decoded, nullptr);
+        const std::vector<Delivered> reference = ReadAll(decoded.get());
+        EXPECT_EQ(SortedStarts(passed), SortedStarts(reference)) << "stream " << index;
+    }
+    std::remove(path.c_str());
+}
+
+TEST(MediaSource, PassedFramesHoldTheirPacket) {
+    OpenedSource opened = Open("h264_aac.mkv", {{1, 1}});
+    ASSERT_NE(opened.source, nullptr);
+    IMediaFrame* frame = nullptr;
+    int32_t slot = -1;
+    ASSERT_TRUE(opened.source->ReadFrame(&frame, &slot, nullptr));
+    const AVPacket* packet = HeldPacketOf(frame);
+    ASSERT_NE(packet, nullptr);
+    EXPECT_EQ(packet->data, frame->GetBuffer()) << "a reference, not a copy";
+    EXPECT_EQ(packet->time_base.den, 1000) << "Matroska's time base travels with it";
+    EXPECT_TRUE(packet->flags & AV_PKT_FLAG_KEY);
+    int64_t start = -1;
+    frame->GetTimes(&start, nullptr);
+    EXPECT_EQ(start, av_rescale_q(packet->pts, packet->time_base, AVRational{1, 10000000}));
 }
 
 TEST(MediaSource, PassedBytesThatLookLikeAFrameHolderStayBytes) {

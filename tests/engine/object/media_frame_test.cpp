@@ -267,3 +267,64 @@ TEST(FramePayload, CopiesPacketHoldersAsNewReferences) {
     EXPECT_EQ(copy.heldPacket()->data[99], 7);
     EXPECT_EQ(copy.heldFrame(), nullptr);
 }
+
+TEST(CompressedFrame, HoldsAPacketReferenceAndCopiesShareIt) {
+    SystemBased::PacketPtr packet(av_packet_alloc());
+    ASSERT_EQ(av_new_packet(packet.get(), 100), 0);
+    std::memset(packet->data, 5, 100);
+    packet->pts = 3000;
+    packet->dts = 1000;
+    packet->duration = 40;
+    packet->flags = AV_PKT_FLAG_KEY;
+    packet->time_base = AVRational{1, 1000};
+    ASSERT_NE(av_packet_new_side_data(packet.get(), AV_PKT_DATA_SKIP_SAMPLES, 10), nullptr);
+
+    Owned<CCompressedFrame> frame(new CCompressedFrame());
+    EXPECT_EQ(HeldPacketOf(frame.get()), nullptr);
+    frame->AttachPacket(*packet);
+    frame->SetTimes(30000000, 30400000);
+    frame->SetKeyFrame(true);
+    ASSERT_NE(HeldPacketOf(frame.get()), nullptr);
+    EXPECT_EQ(frame->GetBuffer(), packet->data) << "the bytes are the packet's, not a copy";
+    EXPECT_EQ(frame->GetBufferSize(), 100);
+    EXPECT_EQ(frame->GetDataSize(), 100);
+    EXPECT_EQ(HeldFrameOf(frame.get()), nullptr);
+
+    Owned<CCompressedFrame> copy(frame->Copy());
+    ASSERT_NE(copy, nullptr);
+    const AVPacket* held = HeldPacketOf(copy.get());
+    ASSERT_NE(held, nullptr);
+    EXPECT_NE(held, HeldPacketOf(frame.get()));
+    EXPECT_EQ(held->data, packet->data);
+    EXPECT_EQ(held->pts, 3000);
+    EXPECT_EQ(held->dts, 1000);
+    EXPECT_EQ(held->duration, 40);
+    EXPECT_EQ(held->flags, AV_PKT_FLAG_KEY);
+    EXPECT_EQ(held->time_base.den, 1000);
+    EXPECT_EQ(held->side_data_elems, 1);
+    int64_t start = 0, end = 0;
+    copy->GetTimes(&start, &end);
+    EXPECT_EQ(start, 30000000);
+    EXPECT_EQ(end, 30400000);
+    EXPECT_TRUE(copy->IsKeyFrame());
+
+    // The frame takes the next packet; the copy keeps its own.
+    SystemBased::PacketPtr next(av_packet_alloc());
+    ASSERT_EQ(av_new_packet(next.get(), 8), 0);
+    frame->AttachPacket(*next);
+    packet.reset();
+    EXPECT_EQ(frame->GetBufferSize(), 8);
+    EXPECT_EQ(copy->GetBufferSize(), 100);
+    EXPECT_EQ(copy->GetBuffer()[99], 5);
+
+    // A frame made from plain bytes copies them.
+    Owned<CCompressedFrame> bytes(new CCompressedFrame());
+    bytes->payload().Reallocate(4);
+    std::memcpy(bytes->GetBuffer(), "abcd", 4);
+    bytes->SetDataSize(4);
+    Owned<CCompressedFrame> bytesCopy(bytes->Copy());
+    EXPECT_NE(bytesCopy->GetBuffer(), bytes->GetBuffer());
+    EXPECT_EQ(std::memcmp(bytesCopy->GetBuffer(), "abcd", 4), 0);
+    EXPECT_EQ(bytesCopy->GetDataSize(), 4);
+    EXPECT_EQ(HeldPacketOf(bytesCopy.get()), nullptr);
+}
