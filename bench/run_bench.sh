@@ -15,7 +15,7 @@ build="$(cd "${1:-build}" && pwd)"
 cli="$build/bin/corvane-cli"
 work="$build/bench"
 rm -rf "$work"
-mkdir -p "$work/appdata/corvane" "$work/out-cli" "$work/out-ffmpeg"
+mkdir -p "$work/appdata/config/corvane" "$work/out-cli" "$work/out-ffmpeg"
 
 make_source() {  # NAME SIZE SECONDS [extra video filter] [x264 options...]
   local name="$1" size="$2" seconds="$3" filter="${4:-}"; shift 4 || shift $#
@@ -31,7 +31,7 @@ make_source big 1920x1080 60 ""
 for i in 1 2 3 4; do cp "$work/source.mkv" "$work/movie$i.mkv"; done
 
 # corvane-cli converts with the stored output setting: profile 1003 adjusted to the values above.
-cat > "$work/appdata/corvane/app_config.xml" <<'INI'
+cat > "$work/appdata/config/corvane/app_config.xml" <<'INI'
 [General]
 CheckForUpdate=false
 
@@ -118,3 +118,20 @@ printf "%-22s %8.2f\n%-22s %8.2f\n%-22s %8.2f\n\n" "corvane-cli" "$cb" "ffmpeg" 
   "ratio (cli / ffmpeg)" "$(echo "$cb / $fb" | bc -l)"
 ffprobe -v error -show_entries stream=codec_name,width,height,sample_rate,channels \
   -of compact "$work/out-cli/source/source.mp4"
+
+# Decoding and scaling are deterministic: the same source converted alone and among four
+# parallel tasks (another thread budget) must give the same video packets.
+video_md5() { ffmpeg -nostdin -v error -i "$1" -map 0:v -c copy -f md5 - ; }
+alone=$(video_md5 "$work/out-cli/source/source.mp4")
+parallel=$(video_md5 "$work/out-cli/four/movie1.mp4")
+if [[ "$alone" == "$parallel" ]]; then echo "video alone and among four tasks: identical ($alone)"
+else echo "video alone and among four tasks: DIFFERENT ($alone, $parallel)"; fi
+# Quality against the source, scaled the same way for both outputs.
+psnr() {
+  ffmpeg -nostdin -i "$1" -i "$work/source.mkv" \
+    -lavfi "[1:v]scale=640:480:flags=bicubic[ref];[0:v][ref]psnr" -f null - 2>&1 |
+    sed -n 's/.*PSNR.*average:\([0-9.]*\).*/\1/p'
+}
+cp=$(psnr "$work/out-cli/source/source.mp4"); fp=$(psnr "$work/out-ffmpeg/source.mp4")
+printf "PSNR against the source, dB: corvane-cli %s, ffmpeg %s, difference %.3f\n" "$cp" "$fp" \
+  "$(echo "$cp - $fp" | bc -l)"

@@ -11,9 +11,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString root = FuzzFolder().path() + "/appdata";
     qputenv("appdata", root.toLocal8Bit());
-    QDir().mkpath(root + "/corvane");
+    QDir().mkpath(root + "/config/corvane");
     {
-        QFile file(root + "/corvane/app_config.xml");
+        QFile file(root + "/config/corvane/app_config.xml");
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return 0;
         file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
@@ -21,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     AppSettings settings;
     (void)settings.lastOpenFileDir();
     (void)settings.lastOpenFolderPath();
+    (void)settings.afterRun();
     // outputFileDir() creates the folder it names, so it is read as a plain value here.
     (void)settings.qsettings()->value("OutputFileDir").toString();
     (void)settings.maxTasksAtOnce();

@@ -2,8 +2,10 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <iterator>
 
 #include "conversion_run.h"
 
@@ -12,25 +14,70 @@ namespace {
 const char kDatePattern[] = "MM.dd.yyyy";
 constexpr int kMaxCheckUpdateDays = 180;
 
+const char kProgramFolderName[] = "/corvane";
+const char kSettingsFileName[] = "/app_config.xml";
+
+// How each choice reads in the file; the order follows AfterRun.
+constexpr const char* kAfterRunNames[] = {"nothing", "quit", "suspend", "poweroff"};
+const char kAfterRunKey[] = "AfterRun";
+// The older on/off setting, which only knew powering off.
+const char kShutdownAfterFinishedKey[] = "ShutdownAfterFinished";
+
+// $appdata puts data and configuration side by side under one folder, so that a test or a
+// script can keep every file of the program away from the user's own.
+QString AppDataOverride() {
+    return qEnvironmentVariable("appdata");
+}
+
 QString ResolveDataRoot() {
-    const QString fromEnvironment = qEnvironmentVariable("appdata");
+    const QString fromEnvironment = AppDataOverride();
     if (!fromEnvironment.isEmpty())
         return fromEnvironment;
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
 }
 
+QString ResolveConfigRoot() {
+    const QString fromEnvironment = AppDataOverride();
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment + "/config";
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+}
+
+// Earlier versions kept the settings beside the data. Moved once, the first time the
+// configuration folder has no settings of its own; a later start finds the file in place
+// and leaves any old copy alone.
+void MoveSettingsFromDataFolder(const QString& oldFile, const QString& newFile) {
+    if (QFile::exists(newFile) || !QFile::exists(oldFile))
+        return;
+    // rename() copies across file systems itself; a copy alone still keeps the values when
+    // the old folder does not let the file go.
+    if (!QFile::rename(oldFile, newFile))
+        QFile::copy(oldFile, newFile);
+}
+
 }  // namespace
 
-AppSettings::AppSettings() : dataRoot_(ResolveDataRoot()) {
+AppSettings::AppSettings() : dataRoot_(ResolveDataRoot()), configRoot_(ResolveConfigRoot()) {
     QDir().mkpath(programFolder());
-    settings_ = std::make_unique<QSettings>(programFolder() + "/app_config.xml", QSettings::IniFormat);
+    QDir().mkpath(configFolder());
+    const QString file = configFolder() + kSettingsFileName;
+    MoveSettingsFromDataFolder(programFolder() + kSettingsFileName, file);
+    settings_ = std::make_unique<QSettings>(file, QSettings::IniFormat);
     firstRunDays();
 }
 
 AppSettings::~AppSettings() = default;
 
 QString AppSettings::programFolder() const {
-    return dataRoot_ + "/corvane";
+    return dataRoot_ + kProgramFolderName;
+}
+
+QString AppSettings::configFolder() const {
+    return configRoot_ + kProgramFolderName;
+}
+
+QString AppSettings::settingsFile() const {
+    return settings_->fileName();
 }
 
 QString AppSettings::lastOpenFileDir() const {
@@ -83,12 +130,30 @@ void AppSettings::setMaxTasksAtOnceAutomatic() {
     store("MaxTasksAtOnce", QString::fromLatin1(kAutomaticTasks));
 }
 
+AfterRun AppSettings::afterRun() const {
+    const QString stored = settings_->value(kAfterRunKey).toString();
+    for (int i = 0; i < static_cast<int>(std::size(kAfterRunNames)); ++i) {
+        if (stored == QLatin1String(kAfterRunNames[i]))
+            return static_cast<AfterRun>(i);
+    }
+    // Nothing chosen yet (or a word this version does not know): the older setting decides.
+    return settings_->value(kShutdownAfterFinishedKey, false).toBool() ? AfterRun::PowerOff
+                                                                         : AfterRun::Nothing;
+}
+
+void AppSettings::setAfterRun(AfterRun choice) {
+    settings_->setValue(kAfterRunKey, QString::fromLatin1(kAfterRunNames[static_cast<int>(choice)]));
+    // One place holds the choice from now on: a stale "true" must not come back to life.
+    settings_->remove(kShutdownAfterFinishedKey);
+    settings_->sync();
+}
+
 bool AppSettings::shutdownAfterFinished() const {
-    return settings_->value("ShutdownAfterFinished", false).toBool();
+    return afterRun() == AfterRun::PowerOff;
 }
 
 void AppSettings::setShutdownAfterFinished(bool on) {
-    store("ShutdownAfterFinished", on);
+    setAfterRun(on ? AfterRun::PowerOff : AfterRun::Nothing);
 }
 
 int AppSettings::checkUpdateDays() const {

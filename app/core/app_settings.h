@@ -1,5 +1,6 @@
-// The program's persistent configuration: one INI file per user, app_config.xml. Every setter
-// writes the file before it returns.
+// The program's persistent configuration: one INI file per user, app_config.xml, in
+// $XDG_CONFIG_HOME/corvane; the program's data (installed catalogue, queue) lives in
+// $XDG_DATA_HOME/corvane. Every setter writes the file before it returns.
 #pragma once
 
 #include <QDate>
@@ -9,6 +10,9 @@
 class QSettings;
 class QVariant;
 
+// What the window does once every task of a long run has ended.
+enum class AfterRun { Nothing, Quit, Suspend, PowerOff };
+
 class AppSettings {
 public:
     AppSettings();
@@ -16,10 +20,13 @@ public:
     AppSettings(const AppSettings&) = delete;
     AppSettings& operator=(const AppSettings&) = delete;
 
-    // The user's data root without the program folder: $appdata, else Qt's generic data location.
+    // The user's data root without the program folder: $appdata, else $XDG_DATA_HOME.
     QString dataRoot() const { return dataRoot_; }
-    // dataRoot()/corvane, where the settings file and the installed catalogue live.
+    // dataRoot()/corvane: the installed catalogue, the queue.
     QString programFolder() const;
+    // Where app_config.xml lives: $XDG_CONFIG_HOME/corvane, or $appdata/config/corvane.
+    QString configFolder() const;
+    QString settingsFile() const;
     QSettings* qsettings() const { return settings_.get(); }
 
     QString lastOpenFileDir() const;
@@ -38,6 +45,11 @@ public:
     void setMaxTasksAtOnce(int count);
     void setMaxTasksAtOnceAutomatic();
     static constexpr char kAutomaticTasks[] = "automatic";
+    // A stored choice wins; without one, the older "shut down after finished" reads as
+    // PowerOff.
+    AfterRun afterRun() const;
+    void setAfterRun(AfterRun choice);
+    // The power-off case of afterRun(), as the older on/off setting knew it.
     bool shutdownAfterFinished() const;
     void setShutdownAfterFinished(bool on);
     int checkUpdateDays() const;
@@ -56,5 +68,6 @@ private:
     void store(const QString& key, const QVariant& value);
 
     QString dataRoot_;
+    QString configRoot_;
     std::unique_ptr<QSettings> settings_;
 };

@@ -27,6 +27,15 @@ int automaticTaskCount() {
 
 bool ConversionRun::start(const SourceList& sources, const OutputSetting& setting,
                           const QString& outputFolder, int maxParallel) {
+    if (!prepare(setting, outputFolder, maxParallel))
+        return false;
+    for (int i = 0; i < sources.count(); ++i)
+        append(*sources.at(i), i);
+    launch();
+    return true;
+}
+
+bool ConversionRun::prepare(const OutputSetting& setting, const QString& outputFolder, int maxParallel) {
     stop();
     if (manager_ != nullptr)
         converter_.reset(manager_->CreateConverter());
@@ -34,27 +43,47 @@ bool ConversionRun::start(const SourceList& sources, const OutputSetting& settin
         return false;
     // The engine refuses more than the processor count and would then keep its own default.
     converter_->SetMaxParallelTasks(std::clamp(maxParallel, 1, maxParallelTasks()));
+    setting_ = setting;
+    namer_ = std::make_unique<OutputNamer>(outputFolder);
+    return true;
+}
 
-    OutputNamer namer(outputFolder);
-    for (int i = 0; i < sources.count(); ++i) {
-        const SourceFile* source = sources.at(i);
-        Owned<IMediaTaskConfig> config(manager_->CreateTaskConfig());
-        Owned<IMediaInfo> target(manager_->CreateMediaInfo());
-        if (config == nullptr || target == nullptr)
-            continue;
-        const QString extension = fillTaskConfiguration(config.get(), target.get(), setting, *source);
-        config->SetTargetInfo(target.get());
-        config->SetSourcePath(source->enginePath().constData());
-        const QString targetPath =
-            QDir::toNativeSeparators(namer.makeTargetPath(source->baseName(), extension));
-        config->SetTargetPath(targetPath.toUtf8().constData());
-        // The converter keeps a clone of the configuration.
-        if (converter_->AddTask(config.get()) > 0) {
-            targets_.append(targetPath);
-            sourceIndexes_.push_back(i);
-        }
-    }
-    converter_->Start();
+int ConversionRun::append(const SourceFile& source, int sourceIndex) {
+    if (converter_ == nullptr || namer_ == nullptr || !source.isReady())
+        return -1;
+    Owned<IMediaTaskConfig> config(manager_->CreateTaskConfig());
+    Owned<IMediaInfo> target(manager_->CreateMediaInfo());
+    if (config == nullptr || target == nullptr)
+        return -1;
+    const QString extension = fillTaskConfiguration(config.get(), target.get(), setting_, source);
+    config->SetTargetInfo(target.get());
+    config->SetSourcePath(source.enginePath().constData());
+    const QString targetPath = QDir::toNativeSeparators(namer_->makeTargetPath(source.baseName(), extension));
+    config->SetTargetPath(targetPath.toUtf8().constData());
+    // The converter keeps a clone of the configuration.
+    if (converter_->AddTask(config.get()) <= 0)
+        return -1;
+    targets_.append(targetPath);
+    sourceIndexes_.push_back(sourceIndex);
+    sources_.push_back(&source);
+    return static_cast<int>(sources_.size()) - 1;
+}
+
+void ConversionRun::launch() {
+    if (converter_)
+        converter_->Start();
+}
+
+bool ConversionRun::removeWaiting(int index) {
+    const ConvertTask* record = task(index);
+    // The scheduler may start the task between this look and the removal; the engine then
+    // stops and joins it, as a cancel of the run would.
+    if (record == nullptr || record->state.load(std::memory_order_acquire) != TaskWaiting ||
+        !converter_->RemoveTask(static_cast<uint32_t>(index)))
+        return false;
+    targets_.removeAt(index);
+    sourceIndexes_.erase(sourceIndexes_.begin() + index);
+    sources_.erase(sources_.begin() + index);
     return true;
 }
 
@@ -95,14 +124,26 @@ int ConversionRun::sourceIndex(int index) const {
     return index >= 0 && index < static_cast<int>(sourceIndexes_.size()) ? sourceIndexes_[static_cast<size_t>(index)] : -1;
 }
 
+const SourceFile* ConversionRun::source(int index) const {
+    return index >= 0 && index < static_cast<int>(sources_.size()) ? sources_[static_cast<size_t>(index)] : nullptr;
+}
+
+int ConversionRun::taskOf(const SourceFile* source) const {
+    const auto found = std::find(sources_.begin(), sources_.end(), source);
+    return found == sources_.end() || source == nullptr ? -1 : static_cast<int>(found - sources_.begin());
+}
+
 void ConversionRun::stop() {
     if (converter_)
         converter_->Stop();
     converter_.reset();
+    namer_.reset();
     targets_.clear();
     sourceIndexes_.clear();
+    sources_.clear();
 }
 
 void ConversionRun::finish() {
     converter_.reset();
+    namer_.reset();
 }

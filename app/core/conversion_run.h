@@ -4,12 +4,15 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <vector>
 
+#include "output_namer.h"
 #include "output_setting.h"
 #include "vantrel/interfaces.h"
 #include "vantrel/owned.h"
 
+class SourceFile;
 class SourceList;
 
 // The most tasks the engine runs at once on this machine: one per processor.
@@ -25,10 +28,21 @@ public:
     ConversionRun(const ConversionRun&) = delete;
     ConversionRun& operator=(const ConversionRun&) = delete;
 
-    // Stops a previous run, then adds one task per source in list order and starts them,
-    // at most maxParallel at once. False when the engine gives no converter.
+    // Stops a previous run, then adds one task per ready source in list order and starts
+    // them, at most maxParallel at once. False when the engine gives no converter.
     bool start(const SourceList& sources, const OutputSetting& setting, const QString& outputFolder,
                int maxParallel);
+
+    // The same in steps, for a list that grows while it runs: prepare a converter, append
+    // tasks, launch, and append more while it runs; they run in this run.
+    bool prepare(const OutputSetting& setting, const QString& outputFolder, int maxParallel);
+    // Index of the new task, or -1 when the source is not ready or the engine refused it.
+    // sourceIndex is what sourceIndex() answers for the task.
+    int append(const SourceFile& source, int sourceIndex = -1);
+    void launch();
+    // Takes out task index while it waits; false once it has started (or ended). Later
+    // tasks move one index down.
+    bool removeWaiting(int index);
 
     bool isActive() const { return converter_ != nullptr; }
     int taskCount() const;
@@ -44,6 +58,10 @@ public:
     QString taskLog(int index) const;
     // Source-list index of task i (tasks the engine refused are skipped).
     int sourceIndex(int index) const;
+    // The source of task i, for clients whose list changes during the run.
+    const SourceFile* source(int index) const;
+    // The task converting source, or -1.
+    int taskOf(const SourceFile* source) const;
 
     // Cancels: every worker is stopped and joined, the converter released.
     void stop();
@@ -53,6 +71,10 @@ public:
 private:
     MediaBased::IMediaManager* manager_;
     MediaBased::Owned<MediaBased::IMediaConverter> converter_;
+    OutputSetting setting_;
+    std::unique_ptr<OutputNamer> namer_;
+    // One entry per engine task, in the engine's order.
     QStringList targets_;
     std::vector<int> sourceIndexes_;
+    std::vector<const SourceFile*> sources_;
 };

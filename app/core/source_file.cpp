@@ -3,8 +3,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "vantrel/owned.h"
 
@@ -13,6 +17,8 @@ using namespace MediaBased;
 namespace {
 
 constexpr int kThumbnailReadAttempts = 300;
+
+std::atomic<uint64_t> g_nextSerial{1};
 
 }  // namespace
 
@@ -29,8 +35,40 @@ QString formatSize(qint64 bytes) {
 }
 
 SourceFile::SourceFile(IMediaManager* manager)
-    : manager_(manager), thumbnail_(kThumbnailWidth, kThumbnailHeight, QImage::Format_RGB32) {
+    : manager_(manager),
+      thumbnail_(kThumbnailWidth, kThumbnailHeight, QImage::Format_RGB32),
+      serial_(g_nextSerial.fetch_add(1, std::memory_order_relaxed)) {
     thumbnail_.fill(0);
+}
+
+void SourceFile::expectNative(const QByteArray& nativePath) {
+    state_ = SourceState::Reading;
+    problem_.clear();
+    path_ = QFile::decodeName(nativePath);
+    enginePath_ = nativePath;
+}
+
+void SourceFile::takeProbeOf(SourceFile& probed) {
+    mediaInfo_ = std::move(probed.mediaInfo_);
+    videoRecord_ = std::exchange(probed.videoRecord_, nullptr);
+    audioStream_ = probed.audioStream_;
+    videoStream_ = probed.videoStream_;
+    path_ = probed.path_;
+    enginePath_ = probed.enginePath_;
+    thumbnail_ = probed.thumbnail_;
+    duration_ = probed.duration_;
+    sizeText_ = probed.sizeText_;
+    state_ = probed.state_;
+    problem_ = probed.problem_;
+    const StreamRecord* chosen = mediaInfo_ ? mediaInfo_->GetStreamRecord(audioChosenEarly_) : nullptr;
+    if (chosen != nullptr && chosen->kind == StreamKindAudio)
+        audioStream_ = audioChosenEarly_;
+}
+
+bool SourceFile::fail(const QString& problem) {
+    state_ = SourceState::Unreadable;
+    problem_ = problem;
+    return false;
 }
 
 bool SourceFile::probe(const QString& path) {
@@ -38,19 +76,27 @@ bool SourceFile::probe(const QString& path) {
 }
 
 bool SourceFile::probeNative(const QByteArray& nativePath) {
+    path_ = QFile::decodeName(nativePath);
+    enginePath_ = nativePath;
+    mediaInfo_.reset();
+    videoRecord_ = nullptr;
     // Stat the bytes themselves: a name that is not UTF-8 does not survive a QString.
     struct stat status {};
-    if (nativePath.isEmpty() || ::stat(nativePath.constData(), &status) != 0 || manager_ == nullptr)
-        return false;
+    if (nativePath.isEmpty() || ::stat(nativePath.constData(), &status) != 0)
+        return fail(errno == EACCES ? QStringLiteral("its folder cannot be entered")
+                                    : QStringLiteral("the file is missing"));
     sizeText_ = formatSize(static_cast<qint64>(status.st_size));
+    if (::access(nativePath.constData(), R_OK) != 0)
+        return fail(QStringLiteral("there is no permission to read it"));
+    if (manager_ == nullptr)
+        return fail(QStringLiteral("the media engine is not available"));
 
     // The importer is needed only while probing and drawing the thumbnail.
     Owned<IMediaImporter> importer(manager_->OpenImporter(nativePath.constData()));
     IMediaInfo* probed = importer ? importer->GetMediaInfo(0) : nullptr;
     mediaInfo_.reset(probed ? probed->Clone() : nullptr);
-    videoRecord_ = nullptr;
     if (mediaInfo_ == nullptr)
-        return false;
+        return fail(QStringLiteral("not a Matroska file, or a damaged one"));
 
     audioStream_ = -1;
     videoStream_ = -1;
@@ -70,8 +116,13 @@ bool SourceFile::probeNative(const QByteArray& nativePath) {
     thumbnail_.fill(0);
     if (videoStream_ != -1 && wantsThumbnail_)
         takeThumbnail(*importer);
-    path_ = QFile::decodeName(nativePath);
-    enginePath_ = nativePath;
+    // The engine could open it; corvane-cli still takes it and lets the engine say more.
+    if (videoStream_ == -1 && audioStream_ == -1) {
+        fail(QStringLiteral("no pictures or sound"));
+    } else {
+        state_ = SourceState::Ready;
+        problem_.clear();
+    }
     return true;
 }
 
@@ -111,6 +162,12 @@ void SourceFile::takeThumbnail(IMediaImporter& importer) {
 }
 
 bool SourceFile::setAudioStream(int index) {
+    if (state_ == SourceState::Reading) {
+        if (index < 0)
+            return false;
+        audioStream_ = audioChosenEarly_ = index;
+        return true;
+    }
     const StreamRecord* record = mediaInfo_ ? mediaInfo_->GetStreamRecord(index) : nullptr;
     if (record == nullptr || record->kind != StreamKindAudio)
         return false;
@@ -143,6 +200,34 @@ int SourceList::addNative(const QByteArray& nativePath) {
         return -1;
     files_.push_back(std::move(file));
     return count() - 1;
+}
+
+SourceFile* SourceList::addUnread(const QByteArray& nativePath) {
+    auto file = std::make_unique<SourceFile>(manager_);
+    file->expectNative(nativePath);
+    files_.push_back(std::move(file));
+    return files_.back().get();
+}
+
+int SourceList::indexOf(const SourceFile* file) const {
+    for (int i = 0; i < count(); ++i)
+        if (files_[static_cast<size_t>(i)].get() == file)
+            return i;
+    return -1;
+}
+
+SourceFile* SourceList::findBySerial(uint64_t serial) const {
+    for (const auto& file : files_)
+        if (file->serial() == serial)
+            return file.get();
+    return nullptr;
+}
+
+int SourceList::countIn(SourceState state) const {
+    int counted = 0;
+    for (const auto& file : files_)
+        counted += file->state() == state;
+    return counted;
 }
 
 SourceFile* SourceList::at(int index) const {

@@ -1,5 +1,6 @@
 #include "FrmMainWindow.h"
 
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDir>
@@ -24,10 +25,11 @@
 #include "folder_path.h"
 #include "frmShutdown.h"
 #include "output_folder.h"
-#include "power_off.h"
+#include "session_power.h"
 #include "product_info.h"
 #include "queue_store.h"
 #include "run_notifier.h"
+#include "source_prober.h"
 #include "task_status.h"
 #include "skin.h"
 #include "ui_FrmMainWindow.h"
@@ -41,6 +43,9 @@ constexpr int kEventCheckMs = 100;
 constexpr int kProgressRefreshMs = 2000;
 constexpr int kSourceRole = Qt::UserRole + 1;
 constexpr int kRowHeight = 80;
+// Time spent making rows in one turn of the event loop when many files come at once (a row
+// takes a millisecond or more): the window keeps answering while a long list fills in.
+constexpr int kRowBuildBudgetMs = 10;
 
 bool IsMatroskaFile(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -49,7 +54,7 @@ bool IsMatroskaFile(const QString& path) {
 
 }  // namespace
 
-FrmMainWindow::FrmMainWindow(AppContext& context, std::unique_ptr<PowerOffBackend> powerOff,
+FrmMainWindow::FrmMainWindow(AppContext& context, std::unique_ptr<SessionPowerBackend> power,
                              QWidget* parent)
     : QMainWindow(parent),
       ui_(std::make_unique<Ui::FrmMainWindowClass>()),
@@ -60,6 +65,10 @@ FrmMainWindow::FrmMainWindow(AppContext& context, std::unique_ptr<PowerOffBacken
       run_(context.mediaManager()) {
     ui_->setupUi(this);
     ui_->taskList->hide();
+    // Every row is as high as the next: laying out a long list then costs next to nothing.
+    ui_->taskList->setUniformItemSizes(true);
+    prober_ = std::make_unique<SourceProber>(sources_);
+    connect(prober_.get(), &SourceProber::sourceRead, this, &FrmMainWindow::on_sourceRead);
     connect(ui_->btnAddFile, &QPushButton::clicked, ui_->actAddFile, &QAction::trigger);
 
     btnShowHide_ = new QPushButton(ui_->profileTab);
@@ -100,18 +109,15 @@ FrmMainWindow::FrmMainWindow(AppContext& context, std::unique_ptr<PowerOffBacken
     aboutDialog_ = new frmAbout(this);
     optionsDialog_ = new frmOptions(settings_, this);
     profileSetDialog_ = new frmProfileSet(this);
-    shutdownDialog_ = new frmShutdown(std::move(powerOff), this);
+    shutdownDialog_ = new frmShutdown(std::move(power), this);
     updateChecker_ = new CCheckUpdate(settings_, this);
     connect(updateChecker_, &CCheckUpdate::updateCallback, this, &FrmMainWindow::on_checkupdate_callback);
     // A build without an update address has nothing to check against.
     ui_->actCheckUpdate->setVisible(updateChecker_->isConfigured());
 
     connect(ui_->actRemoveTask, &QAction::triggered, this, [this] {
-        const int row = ui_->taskList->currentRow();
-        if (!running_ && row >= 0 && row < sources_.count()) {
-            sources_.removeAt(row);
-            rebuildTaskRows();
-        }
+        if (SourceFile* source = sources_.at(ui_->taskList->currentRow()))
+            removeSource(source);
     });
     connect(ui_->actStartConversion, &QAction::triggered, this, [this] {
         if (!running_ && ui_->btnConvert->isEnabled())
@@ -127,7 +133,18 @@ FrmMainWindow::FrmMainWindow(AppContext& context, std::unique_ptr<PowerOffBacken
     ui_->cbxOutDir->setCurrentIndex(0);
     ui_->cbxOutDir->blockSignals(false);
     updateUiState();
-    setShutdownActionText(settings_->shutdownAfterFinished());
+    auto* afterRunGroup = new QActionGroup(this);
+    const std::pair<QAction*, AfterRun> afterRunChoices[] = {
+        {ui_->actAfterRunNothing, AfterRun::Nothing},
+        {ui_->actAfterRunQuit, AfterRun::Quit},
+        {ui_->actAfterRunSuspend, AfterRun::Suspend},
+        {ui_->actAfterRunPowerOff, AfterRun::PowerOff}};
+    for (const auto& [action, choice] : afterRunChoices) {
+        action->setData(static_cast<int>(choice));
+        afterRunGroup->addAction(action);
+    }
+    connect(afterRunGroup, &QActionGroup::triggered, this, &FrmMainWindow::on_afterRun_chosen);
+    showAfterRunChoice(settings_->afterRun());
 }
 
 FrmMainWindow::~FrmMainWindow() {
@@ -169,33 +186,38 @@ void FrmMainWindow::dropEvent(QDropEvent* event) {
 }
 
 bool FrmMainWindow::addFiles(const QStringList& paths) {
-    if (running_)
-        return false;
-    bool added = false;
+    QStringList taken;
     for (const QString& path : paths) {
         // Folders and other containers are not taken: only Matroska files by their suffix.
         if (path.isEmpty() || !IsMatroskaFile(path) || QFileInfo(path).isDir())
             continue;
-        added |= sources_.add(QFileInfo(path).absoluteFilePath()) >= 0;
+        taken.append(QFileInfo(path).absoluteFilePath());
     }
-    if (added)
-        rebuildTaskRows();
-    return added;
+    addPaths(taken);
+    return !taken.isEmpty();
 }
 
 void FrmMainWindow::openFiles(const QStringList& paths) {
-    if (paths.isEmpty())
-        return;
-    if (running_)
-        filesAfterRun_ += paths;
-    else
-        addFiles(paths);
+    addFiles(paths);
 }
 
-void FrmMainWindow::addFilesOpenedDuringRun() {
-    const QStringList files = std::exchange(filesAfterRun_, {});
-    if (!files.isEmpty())
-        addFiles(files);
+void FrmMainWindow::addPaths(const QStringList& paths) {
+    if (paths.isEmpty())
+        return;
+    for (const QString& path : paths)
+        prober_->add(path);
+    // Outcomes describe the list as it was run; a changed list starts afresh, except in a run.
+    if (running_)
+        runSummary_->hide();
+    else
+        clearOutcomes();
+    buildMissingRows(kRowBuildBudgetMs);
+    updateUiState();
+    saveQueue();
+}
+
+bool FrmMainWindow::isReadingFiles() const {
+    return rowsPending_ || sources_.countIn(SourceState::Reading) > 0;
 }
 
 void FrmMainWindow::on_actAddFile_triggered() {
@@ -204,9 +226,10 @@ void FrmMainWindow::on_actAddFile_triggered() {
     if (files.isEmpty())
         return;
     settings_->setLastOpenFileDir(QFileInfo(files.first()).absolutePath());
+    QStringList paths;
     for (const QString& file : files)
-        sources_.add(file);
-    rebuildTaskRows();
+        paths.append(QFileInfo(file).absoluteFilePath());
+    addPaths(paths);
 }
 
 void FrmMainWindow::on_actAddFolder_triggered() {
@@ -218,10 +241,10 @@ void FrmMainWindow::on_actAddFolder_triggered() {
     const QDir dir(folder);
     const QStringList entries = dir.entryList({"*.mkv"}, QDir::Files | QDir::NoSymLinks, QDir::NoSort);
     const QString base = withTrailingSeparator(dir.absolutePath());
+    QStringList paths;
     for (const QString& entry : entries)
-        sources_.add(base + entry);
-    if (!entries.isEmpty())
-        rebuildTaskRows();
+        paths.append(base + entry);
+    addPaths(paths);
 }
 
 void FrmMainWindow::on_actClearTasks_triggered() {
@@ -230,66 +253,119 @@ void FrmMainWindow::on_actClearTasks_triggered() {
 }
 
 void FrmMainWindow::rebuildTaskRows(bool keepOutcomes) {
-    QListWidget* list = ui_->taskList;
     // Outcomes describe the list as it was run; a changed list starts afresh.
     if (keepOutcomes)
         runSummary_->hide();
     else
         clearOutcomes();
+    removeStaleRows();
+    buildMissingRows(-1);
+    updateUiState();
+    saveQueue();
+}
+
+void FrmMainWindow::removeStaleRows() {
+    QListWidget* list = ui_->taskList;
+    QSet<const void*> listed;
+    for (int s = 0; s < sources_.count(); ++s)
+        listed.insert(sources_.at(s));
     list->setUpdatesEnabled(false);
-    QSet<void*> shown;
     for (int i = list->count() - 1; i >= 0; --i) {
-        void* record = list->item(i)->data(kSourceRole).value<void*>();
-        bool present = false;
-        for (int s = 0; s < sources_.count() && !present; ++s)
-            present = sources_.at(s) == record;
-        if (present) {
-            shown.insert(record);
+        if (listed.contains(list->item(i)->data(kSourceRole).value<void*>()))
             continue;
-        }
         QListWidgetItem* item = list->takeItem(i);
         delete list->itemWidget(item);
         delete item;
     }
-    for (int s = 0; s < sources_.count(); ++s) {
+    list->setUpdatesEnabled(true);
+    prober_->forgetRemoved();
+}
+
+void FrmMainWindow::buildMissingRows(int budgetMs) {
+    QListWidget* list = ui_->taskList;
+    QElapsedTimer clock;
+    clock.start();
+    list->setUpdatesEnabled(false);
+    // Sources are only ever appended, so the rows are those of the first sources, in order.
+    for (int s = list->count(); s < sources_.count(); ++s) {
+        if (budgetMs >= 0 && clock.elapsed() >= budgetMs)
+            break;
         SourceFile* source = sources_.at(s);
-        if (shown.contains(source))
-            continue;
         auto* row = new QTaskWidget(source);
         connect(row, &QTaskWidget::btnDelclick, this, &FrmMainWindow::on_taskbtnDel_clicked);
         connect(row, &QTaskWidget::openOutputRequested, this, &FrmMainWindow::openOutputFolder);
         connect(row, &QTaskWidget::detailsRequested, this, &FrmMainWindow::showTaskDetails);
         connect(row, &QTaskWidget::audioStreamChosen, this, &FrmMainWindow::saveQueue);
-        row->setThumbnail(source->thumbnail());
         if (profiles_->outputSetting())
             row->setTargetInfo(*profiles_->outputSetting());
+        row->setRunMode(running_);
         auto* item = new QListWidgetItem(list);
         item->setSizeHint(QSize(0, kRowHeight));
         item->setData(kSourceRole, QVariant::fromValue<void*>(source));
         list->setItemWidget(item, row);
     }
     list->setUpdatesEnabled(true);
-    list->repaint();
-    updateUiState();
-    saveQueue();
+    const bool more = list->count() < sources_.count();
+    if (more && !rowsPending_) {
+        QTimer::singleShot(0, this, [this] {
+            rowsPending_ = false;
+            buildMissingRows(kRowBuildBudgetMs);
+            updateUiState();
+        });
+    }
+    rowsPending_ = more;
+}
+
+QTaskWidget* FrmMainWindow::rowOf(const SourceFile* source) const {
+    QTaskWidget* row = taskRow(sources_.indexOf(source));
+    return row && row->source() == source ? row : nullptr;
+}
+
+void FrmMainWindow::on_sourceRead(SourceFile* source) {
+    if (QTaskWidget* row = rowOf(source)) {
+        row->showSource();
+        if (profiles_->outputSetting())
+            row->setTargetInfo(*profiles_->outputSetting());
+    }
+    if (!running_)
+        return;
+    appendReadySources();
+    // The last file read may have been the one the run's end waited for. Looked at from the
+    // event loop: the run's end may open the countdown dialog.
+    if (sources_.countIn(SourceState::Reading) == 0)
+        QMetaObject::invokeMethod(this, [this] { if (running_) on_timer(); }, Qt::QueuedConnection);
+}
+
+void FrmMainWindow::appendReadySources() {
+    for (int i = 0; i < sources_.count(); ++i) {
+        const SourceFile* source = sources_.at(i);
+        if (source->state() == SourceState::Reading)
+            break;
+        if (!source->isReady() || run_.taskOf(source) >= 0 || refusedSources_.contains(source->serial()))
+            continue;
+        if (run_.append(*source, i) < 0) {
+            refusedSources_.insert(source->serial());
+            if (QTaskWidget* row = rowOf(source))
+                row->showOutcome({OutcomeKind::Failed, tr("the media engine refused this file")}, {}, {});
+        }
+    }
 }
 
 void FrmMainWindow::restoreQueue(const QString& file) {
     queue_ = std::make_unique<QueueStore>(file);
     const QList<QueuedFile> files = queue_->load();
-    QList<QueuedFile> restored;
-    for (const QueuedFile& entry : files)
-        if (sources_.add(entry.path) >= 0)
-            restored.append(entry);
-    rebuildTaskRows();
-    for (int i = 0; i < restored.size() && i < taskRowCount(); ++i) {
-        QTaskWidget* row = taskRow(i);
-        const QueuedFile& entry = restored.at(i);
+    const int first = sources_.count();
+    // Read like added files; a file gone since comes back saying so, for the user to remove.
+    for (const QueuedFile& entry : files) {
+        SourceFile* source = prober_->add(entry.path);
         if (entry.audioStream >= 0)
-            row->selectAudioStream(entry.audioStream);
-        if (entry.outcome.kind != OutcomeKind::Pending)
+            source->setAudioStream(entry.audioStream);  // checked once the file is read
+    }
+    rebuildTaskRows();
+    for (int i = 0; i < files.size(); ++i) {
+        const QueuedFile& entry = files.at(i);
+        if (QTaskWidget* row = taskRow(first + i); row && entry.outcome.kind != OutcomeKind::Pending)
             row->showOutcome(entry.outcome, entry.target, {});
-        row->setRunMode(false);
     }
     saveQueue();
 }
@@ -298,20 +374,24 @@ void FrmMainWindow::saveQueue() {
     if (queue_ == nullptr)
         return;
     // Only a file whose task runs can be cut short; waiting ones are simply not done yet.
-    QSet<int> converting;
+    QSet<const SourceFile*> converting;
     for (int t = 0; running_ && t < run_.taskCount(); ++t)
         if (const MediaBased::ConvertTask* task = run_.task(t);
             task && taskPhaseOf(task->state.load()) == TaskPhase::Running)
-            converting.insert(run_.sourceIndex(t));
+            converting.insert(run_.source(t));
+    // From the sources: rows of a long list may still be in the making.
     QList<QueuedFile> files;
-    for (int i = 0; i < taskRowCount(); ++i) {
+    for (int i = 0; i < sources_.count(); ++i) {
+        const SourceFile* source = sources_.at(i);
         const QTaskWidget* row = taskRow(i);
         QueuedFile file;
-        file.path = row->source()->path();
-        file.audioStream = row->source()->audioStream();
-        file.outcome = row->outcome();
-        file.target = row->outcomeTarget();
-        file.converting = converting.contains(i) && !row->hasOutcome();
+        file.path = source->path();
+        file.audioStream = source->audioStream();
+        if (row != nullptr) {
+            file.outcome = row->outcome();
+            file.target = row->outcomeTarget();
+        }
+        file.converting = converting.contains(source) && !(row && row->hasOutcome());
         files.append(file);
     }
     queue_->save(files);
@@ -344,12 +424,16 @@ void FrmMainWindow::updateUiState() {
     ui_->widgetGuide->setVisible(!hasTasks);
     ui_->btnConvert->setEnabled(hasTasks || running_);
 
+    // Files can be added and waiting ones removed during a run; what the run converts to and
+    // where stays as it started.
     const bool idle = !running_;
     for (QWidget* widget : std::initializer_list<QWidget*>{
-             ui_->menuFile, ui_->menuHelp, ui_->btnAddFile, ui_->taskList, ui_->btnProfileSet,
-             ui_->cbxOutDir, ui_->btnHelp, ui_->widgetprofile})
+             ui_->menuHelp, ui_->btnProfileSet, ui_->cbxOutDir, ui_->btnHelp, ui_->widgetprofile})
         widget->setEnabled(idle);
     ui_->actOptions->setEnabled(idle);
+    ui_->actClearTasks->setEnabled(idle);
+    if (auto* clearFinished = findChild<QAction*>(QStringLiteral("actClearFinished")))
+        clearFinished->setEnabled(idle);
     for (int i = 0; i < taskRowCount(); ++i)
         if (QTaskWidget* row = taskRow(i))
             row->setRunMode(!idle);
@@ -357,7 +441,10 @@ void FrmMainWindow::updateUiState() {
 
 void FrmMainWindow::on_btnConvert_clicked() {
     if (!running_) {
-        if (sources_.count() > 0) {
+        if (sources_.count() > 0 && sources_.countIn(SourceState::Unreadable) == sources_.count()) {
+            DialogSeam::instance().information(tr("Hint"), tr("None of these files can be read, so there is nothing to convert."));
+            ui_->btnConvert->setChecked(false);
+        } else if (sources_.count() > 0) {
             if (startConversion()) {
                 running_ = true;
                 pollTimer_.start();
@@ -395,33 +482,40 @@ bool FrmMainWindow::startConversion() {
     shutdownDialog_->markStart();
     stopConversion();
     clearOutcomes();
-    if (!run_.start(sources_, *setting, folder, settings_->maxTasksAtOnce())) {
+    refusedSources_.clear();
+    if (!run_.prepare(*setting, folder, settings_->maxTasksAtOnce())) {
         DialogSeam::instance().information(tr("Conversion"), tr("The media engine could not start a conversion."));
         return false;
     }
+    // Files still being read join the run as they are read: the run starts now and does not
+    // end before they are done.
+    appendReadySources();
+    run_.launch();
     return true;
 }
 
 void FrmMainWindow::cancelConversion() {
     // Tasks that ended before the stop keep what became of them; the rest were stopped.
     collectOutcomes();
+    QList<QTaskWidget*> inRun;
+    for (int t = 0; t < run_.taskCount(); ++t)
+        if (QTaskWidget* row = rowOf(run_.source(t)); row && !row->hasOutcome())
+            inRun.append(row);
     stopConversion();
-    for (int i = 0; i < taskRowCount(); ++i)
-        if (QTaskWidget* row = taskRow(i); row && !row->hasOutcome())
-            row->showOutcome(taskOutcome(MediaBased::TaskWaiting, {}, true), {}, {});
+    for (QTaskWidget* row : inRun)
+        row->showOutcome(taskOutcome(MediaBased::TaskWaiting, {}, true), {}, {});
     pollTimer_.stop();
     ui_->btnConvert->setChecked(false);
     running_ = false;
     updateUiState();
     showRunSummary();
     saveQueue();
-    addFilesOpenedDuringRun();
 }
 
 void FrmMainWindow::collectOutcomes() {
     for (int t = 0; t < run_.taskCount(); ++t) {
         const MediaBased::ConvertTask* task = run_.task(t);
-        QTaskWidget* row = taskRow(run_.sourceIndex(t));
+        QTaskWidget* row = rowOf(run_.source(t));
         if (task == nullptr || row == nullptr || row->hasOutcome())
             continue;
         const int state = task->state.load(std::memory_order_acquire);
@@ -509,11 +603,12 @@ void FrmMainWindow::on_timer() {
     sinceRefresh_.start();
     if (!run_.isActive())
         return;
-    // Read before the rows, so every task counted as ended has its outcome below.
-    const bool ended = run_.unfinishedCount() == 0;
+    // Read before the rows, so every task counted as ended has its outcome below. Files
+    // still being read will join the run: it goes on for them.
+    const bool ended = run_.unfinishedCount() == 0 && sources_.countIn(SourceState::Reading) == 0;
     for (int t = 0; t < run_.taskCount(); ++t) {
         const MediaBased::ConvertTask* task = run_.task(t);
-        QTaskWidget* row = taskRow(run_.sourceIndex(t));
+        QTaskWidget* row = rowOf(run_.source(t));
         if (task && row)
             row->updateStatus(*task);
     }
@@ -535,19 +630,33 @@ void FrmMainWindow::finishConversion() {
         const OutcomeCounts counts = countOutcomes();
         notifier_->notifyRunEnded(counts.finished, counts.failed, counts.stopped, settings_->outputFileDir());
     }
-    addFilesOpenedDuringRun();
-    if (settings_->shutdownAfterFinished() && shutdownDialog_->arm())
-        shutdownDialog_->exec();
+    // The countdown and its cancel come first whatever the choice; quitting is then the
+    // window's own part, a normal close.
+    const AfterRun afterRun = settings_->afterRun();
+    if (shutdownDialog_->arm(afterRun) && shutdownDialog_->exec() == QDialog::Accepted &&
+        afterRun == AfterRun::Quit)
+        close();
 }
 
 void FrmMainWindow::on_taskbtnDel_clicked(void* source) {
-    for (int i = 0; i < sources_.count(); ++i) {
-        if (sources_.at(i) == source) {
-            sources_.removeAt(i);
-            break;
-        }
+    removeSource(static_cast<SourceFile*>(source));
+}
+
+void FrmMainWindow::removeSource(SourceFile* source) {
+    const int index = sources_.indexOf(source);
+    if (index < 0)
+        return;
+    if (running_) {
+        // A task that started or ended belongs to the run until it ends.
+        const int task = run_.taskOf(source);
+        if (task >= 0 && !run_.removeWaiting(task))
+            return;
     }
-    rebuildTaskRows();
+    sources_.removeAt(index);
+    rebuildTaskRows(running_);
+    // Its task may have been the last one the run waited for.
+    if (running_)
+        on_timer();
 }
 
 void FrmMainWindow::on_btnOpenDir_clicked() {
@@ -655,14 +764,13 @@ void FrmMainWindow::on_actOptions_triggered() {
     optionsDialog_->exec();
 }
 
-void FrmMainWindow::on_actShutDown_triggered() {
-    const bool on = !settings_->shutdownAfterFinished();
-    settings_->setShutdownAfterFinished(on);
-    setShutdownActionText(on);
+void FrmMainWindow::on_afterRun_chosen(QAction* action) {
+    settings_->setAfterRun(static_cast<AfterRun>(action->data().toInt()));
 }
 
-void FrmMainWindow::setShutdownActionText(bool on) {
-    ui_->actShutDown->setText(tr("Shutdown When All Tasks Finished") + (on ? tr(" - ON") : tr(" - OFF")));
+void FrmMainWindow::showAfterRunChoice(AfterRun choice) {
+    for (QAction* action : ui_->actAfterRunNothing->actionGroup()->actions())
+        action->setChecked(static_cast<AfterRun>(action->data().toInt()) == choice);
 }
 
 void FrmMainWindow::openProductPage(const QString& path) {

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QSet>
 #include <QTimer>
 #include <memory>
 
@@ -22,28 +23,34 @@ class RunNotifier;
 class QListWidgetItem;
 class QPushButton;
 class QTaskWidget;
+class SourceFile;
 class SourceList;
+class SourceProber;
 class frmAbout;
 class frmOptions;
 class frmProfileSet;
 class frmShutdown;
-class PowerOffBackend;
+class QAction;
+class SessionPowerBackend;
+enum class AfterRun;
 
 class FrmMainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    // The context's engine and catalogue must be loaded; powerOff is what the shutdown
-    // countdown calls at its end.
-    FrmMainWindow(AppContext& context, std::unique_ptr<PowerOffBackend> powerOff,
+    // The context's engine and catalogue must be loaded; power is what the countdown after
+    // a run calls at its end to suspend or power off.
+    FrmMainWindow(AppContext& context, std::unique_ptr<SessionPowerBackend> power,
                   QWidget* parent = nullptr);
     ~FrmMainWindow() override;
 
-    // Adds files as a drop or the file dialog would; true when at least one was added.
+    // Adds files as a drop or the file dialog would; true when at least one was added. Rows
+    // show at once and fill in as their files are read; during a run the files join it.
     bool addFiles(const QStringList& paths);
-    // Files to open from outside (the command line, another start): added now, or when the
-    // running conversion ends.
+    // Files to open from outside (the command line, another start).
     void openFiles(const QStringList& paths);
+    // True while added files are still being read or their rows made.
+    bool isReadingFiles() const;
     // keepOutcomes: rows that stay keep what became of their task (only rows went away).
     void rebuildTaskRows(bool keepOutcomes = false);
     bool isRunning() const { return running_; }
@@ -85,7 +92,6 @@ private slots:
     void on_actAddFolder_triggered();
     void on_actClearTasks_triggered();
     void on_actOptions_triggered();
-    void on_actShutDown_triggered();
     void on_actHome_triggered();
     void on_actCheckUpdate_triggered();
     void on_actAbout_triggered();
@@ -100,6 +106,7 @@ private:
     void on_taskbtnDel_clicked(void* source);
     void on_profileId_changed(int id);
     void on_checkupdate_callback(QString lastVersion, QString updateUrl, QString error, bool automatic);
+    void on_afterRun_chosen(QAction* action);
 
     // False, after saying why, when the run cannot start.
     bool startConversion();
@@ -116,20 +123,32 @@ private:
     };
     OutcomeCounts countOutcomes() const;
     void showRunSummary();
-    void addFilesOpenedDuringRun();
+    // Appends already absolute paths, unfiltered, and shows their rows.
+    void addPaths(const QStringList& paths);
+    // Makes rows for sources that have none, in list order, for up to budgetMs (all when
+    // negative); the rest follow on later turns of the event loop.
+    void buildMissingRows(int budgetMs);
+    void removeStaleRows();
+    void on_sourceRead(SourceFile* source);
+    // Gives the run a task for every ready source it lacks, in list order: a file still being
+    // read holds back the files after it.
+    void appendReadySources();
+    void removeSource(SourceFile* source);
+    QTaskWidget* rowOf(const SourceFile* source) const;
     void saveQueue();
     void clearFinishedRows();
     void openOutputFolder(const QString& targetPath);
     void showTaskDetails(QTaskWidget* row);
     void updateUiState();
     void fillProfileTabs();
-    void setShutdownActionText(bool on);
+    void showAfterRunChoice(AfterRun choice);
     void refreshTargetInfo();
     void openProductPage(const QString& path);
 
     std::unique_ptr<Ui::FrmMainWindowClass> ui_;
     QPushButton* btnShowHide_ = nullptr;
-    QStringList filesAfterRun_;
+    bool rowsPending_ = false;  // a later turn makes the rest of the rows
+    QSet<uint64_t> refusedSources_;  // serials the engine gave no task in this run
     QLabel* runSummary_ = nullptr;
     RunNotifier* notifier_ = nullptr;
     std::unique_ptr<QueueStore> queue_;  // null until restoreQueue
@@ -148,4 +167,6 @@ private:
     frmProfileSet* profileSetDialog_ = nullptr;
     frmShutdown* shutdownDialog_ = nullptr;
     CCheckUpdate* updateChecker_ = nullptr;
+    // Last, so it ends first: no file is delivered to a window being taken down.
+    std::unique_ptr<SourceProber> prober_;
 };

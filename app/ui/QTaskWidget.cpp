@@ -13,6 +13,23 @@
 
 using namespace MediaBased;
 
+namespace {
+
+// The stand-in picture while a file is read, or when it cannot be: a designer's drawing.
+const QImage& placeholderThumbnail() {
+    static const QImage picture = [] {
+        QImage drawn(QStringLiteral(":/task/thumbnailReading"));
+        if (drawn.isNull()) {
+            drawn = QImage(SourceFile::kThumbnailWidth, SourceFile::kThumbnailHeight, QImage::Format_RGB32);
+            drawn.fill(Qt::lightGray);
+        }
+        return drawn;
+    }();
+    return picture;
+}
+
+}  // namespace
+
 QTaskWidget::QTaskWidget(SourceFile* source, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::TaskWidget>()), source_(source) {
     ui_->setupUi(this);
@@ -24,25 +41,58 @@ QTaskWidget::QTaskWidget(SourceFile* source, QWidget* parent)
     connect(ui_->lblOutcome, &QLabel::linkActivated, this, &QTaskWidget::on_outcomeLinkActivated);
     ui_->lblFileName->setText(source->fileName());
     ui_->lblFileName->setToolTip(source->path());
-    ui_->lblInfo->setText(source->resolutionText() + ' ' + source->sizeText());
     ui_->btnDel->setToolTip(tr("Remove this task"));
-
-    if (source->audioStream() == -1) {
-        ui_->cbxAudioIndex->hide();
-        ui_->lblAudio->hide();
-        return;
-    }
-    // Filling the chooser must not reach the slot; the file's default track is the choice.
-    const QSignalBlocker blocker(ui_->cbxAudioIndex);
-    IMediaInfo* info = source->mediaInfo();
-    for (int i = 0; i < info->GetStreamCount(); ++i)
-        if (info->GetStreamRecord(i)->kind == StreamKindAudio)
-            ui_->cbxAudioIndex->addItem(audioTrackLabel(*source, i), i);
-    const int chosen = defaultAudioStream(*source);
-    source->setAudioStream(chosen);
-    ui_->cbxAudioIndex->setCurrentIndex(std::max(0, ui_->cbxAudioIndex->findData(chosen)));
     // Labels may be long ("2: Japanese, Commentary — AC3 5.1"): the list shows them whole.
     ui_->cbxAudioIndex->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    showSource();
+}
+
+void QTaskWidget::showSource() {
+    const SourceState state = source_->state();
+    ui_->lblInfo->setStyleSheet({});
+    switch (state) {
+        case SourceState::Reading:
+            ui_->lblInfo->setText(tr("Reading…"));
+            break;
+        case SourceState::Ready:
+            ui_->lblInfo->setText(source_->resolutionText() + ' ' + source_->sizeText());
+            break;
+        case SourceState::Unreadable:
+            ui_->lblInfo->setText(tr("Cannot read this file: %1").arg(source_->problem()));
+            ui_->lblInfo->setStyleSheet(QStringLiteral("color: #b3261e"));
+            break;
+    }
+    ui_->lblInfo->setToolTip(state == SourceState::Unreadable ? ui_->lblInfo->text() : QString());
+    const bool ready = state == SourceState::Ready;
+    setThumbnail(ready ? source_->thumbnail() : placeholderThumbnail());
+    // What the output will be is known once the file is.
+    ui_->lbl2->setVisible(ready);
+    ui_->lblOutInfo->setVisible(ready);
+    if (state == SourceState::Unreadable) {
+        ui_->lblTime->hide();
+        ui_->progressBar->hide();
+    }
+    fillAudioChooser();
+}
+
+void QTaskWidget::fillAudioChooser() {
+    const bool hasAudio = source_->isReady() && source_->audioStream() != -1;
+    ui_->cbxAudioIndex->setVisible(hasAudio);
+    ui_->lblAudio->setVisible(hasAudio);
+    if (!hasAudio)
+        return;
+    // Filling the chooser must not reach the slot; the file's default track is the choice,
+    // unless one was chosen before the file was read (a restored list).
+    const QSignalBlocker blocker(ui_->cbxAudioIndex);
+    ui_->cbxAudioIndex->clear();
+    IMediaInfo* info = source_->mediaInfo();
+    for (int i = 0; i < info->GetStreamCount(); ++i)
+        if (info->GetStreamRecord(i)->kind == StreamKindAudio)
+            ui_->cbxAudioIndex->addItem(audioTrackLabel(*source_, i), i);
+    const int early = source_->audioStreamChosenEarly();
+    const int chosen = early >= 0 && ui_->cbxAudioIndex->findData(early) >= 0 ? early : defaultAudioStream(*source_);
+    source_->setAudioStream(chosen);
+    ui_->cbxAudioIndex->setCurrentIndex(std::max(0, ui_->cbxAudioIndex->findData(chosen)));
     ui_->cbxAudioIndex->setToolTip(ui_->cbxAudioIndex->currentText());
 }
 
@@ -59,10 +109,22 @@ void QTaskWidget::setThumbnail(const QImage& image) {
 }
 
 void QTaskWidget::setTargetInfo(const OutputSetting& setting) {
+    if (!source_->isReady()) {
+        ui_->lblOutInfo->clear();
+        return;
+    }
     ui_->lblOutInfo->setText(targetInfoText(setting, source_->duration(), source_->videoStream() >= 0));
 }
 
 void QTaskWidget::setRunMode(bool on) {
+    // Rows come and go during a run; a row already in its mode keeps what it shows.
+    if (on == runMode_)
+        return;
+    runMode_ = on;
+    // The track of a file in the run is settled.
+    ui_->cbxAudioIndex->setEnabled(!on);
+    ui_->btnDel->setEnabled(true);
+    const bool unreadable = source_->state() == SourceState::Unreadable;
     if (on) {
         started_ = false;
         outcome_ = TaskOutcome();
@@ -70,15 +132,13 @@ void QTaskWidget::setRunMode(bool on) {
         outcomeLog_.clear();
         ui_->lblOutcome->hide();
         ui_->lblTime->setText(tr("Wait"));
-        ui_->lblTime->show();
+        ui_->lblTime->setVisible(!unreadable);
         ui_->progressBar->setValue(0);
-        ui_->progressBar->show();
-        ui_->btnDel->hide();
+        ui_->progressBar->setVisible(!unreadable);
     } else {
         ui_->lblTime->hide();
         ui_->progressBar->hide();
         ui_->progressBar->setValue(0);
-        ui_->btnDel->show();
         ui_->lblOutcome->setVisible(hasOutcome());
     }
 }
@@ -88,6 +148,11 @@ void QTaskWidget::showOutcome(const TaskOutcome& outcome, const QString& targetP
     outcomeTarget_ = targetPath;
     outcomeLog_ = log;
     refreshOutcomeLine();
+    // During a run the line shows when the run ends; an ended task stays in the run.
+    if (runMode_)
+        ui_->btnDel->setEnabled(false);
+    else
+        ui_->lblOutcome->setVisible(hasOutcome());
 }
 
 QString QTaskWidget::outcomeText() const {
@@ -199,6 +264,7 @@ void QTaskWidget::updateStatus(int state, double progress, const QDateTime& now)
         case TaskPhase::Unknown:
             return;
     }
+    ui_->btnDel->setEnabled(view.phase == TaskPhase::Waiting);
     ui_->progressBar->setValue(view.progressValue);
     ui_->lblTime->setText(text);
 }
@@ -222,6 +288,11 @@ void QTaskWidget::on_cbxAudioIndex_currentIndexChanged(int index) {
 }
 
 void QTaskWidget::selectAudioStream(int streamIndex) {
+    // Not read yet: the file takes the choice once it is, if the stream is one of its tracks.
+    if (source_->state() == SourceState::Reading) {
+        source_->setAudioStream(streamIndex);
+        return;
+    }
     const int entry = ui_->cbxAudioIndex->findData(streamIndex);
     if (entry < 0 || !source_->setAudioStream(streamIndex))
         return;

@@ -23,8 +23,12 @@ public:
     ~QTaskWidget() override;
 
     SourceFile* source() const { return source_; }
+    // Shows what is known of the file: a stand-in picture and "Reading…" while it is read,
+    // its details once read, or why it cannot be read.
+    void showSource();
     void setThumbnail(const QImage& image);
     void setTargetInfo(const OutputSetting& setting);
+    // During a run the row shows its task's state; only a task still waiting can be removed.
     void setRunMode(bool on);
     void updateStatus(const MediaBased::ConvertTask& task);
     // The same, with the time taken from the caller (tests).
@@ -37,7 +41,8 @@ public:
     const TaskOutcome& outcome() const { return outcome_; }
     const QString& outcomeLog() const { return outcomeLog_; }
     const QString& outcomeTarget() const { return outcomeTarget_; }
-    // Shows the choice of a restored list without telling anyone it changed.
+    // Shows the choice of a restored list without telling anyone it changed; for a file not
+    // read yet, the choice waits for it.
     void selectAudioStream(int streamIndex);
     // What the outcome line reads, without its markup.
     QString outcomeText() const;
@@ -62,9 +67,11 @@ private slots:
 private:
     void on_outcomeLinkActivated(const QString& link);
     void refreshOutcomeLine();
+    void fillAudioChooser();
 
     std::unique_ptr<Ui::TaskWidget> ui_;
     SourceFile* source_;
+    bool runMode_ = false;
     bool started_ = false;
     QDateTime startTime_;
     TaskOutcome outcome_;

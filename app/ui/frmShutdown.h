@@ -1,4 +1,5 @@
-// The countdown that powers the computer off after a long conversion run.
+// The countdown before the chosen "after the run" action: quitting Corvane, suspending or
+// powering off the computer once a long conversion run has ended.
 #pragma once
 
 #include <QDateTime>
@@ -7,7 +8,9 @@
 #include <functional>
 #include <memory>
 
-class PowerOffBackend;
+#include "app_settings.h"
+
+class SessionPowerBackend;
 
 namespace Ui {
 class frmShutdown;
@@ -18,22 +21,27 @@ class frmShutdown : public QDialog {
 
 public:
     static constexpr int kCountdownSeconds = 60;
-    // Runs this long or shorter never lead to a shutdown.
+    // Runs this long or shorter never lead to the action.
     static constexpr int kMinimumRunSeconds = 300;
 
     using Clock = std::function<QDateTime()>;
 
-    // The dialog owns the backend; a null backend makes every power-off request fail.
-    explicit frmShutdown(std::unique_ptr<PowerOffBackend> backend, QWidget* parent = nullptr);
+    // The dialog owns the backend; a null backend makes every suspend or power-off request fail.
+    explicit frmShutdown(std::unique_ptr<SessionPowerBackend> backend, QWidget* parent = nullptr);
     ~frmShutdown() override;
 
     // Remembers now as the start of a conversion run.
     void markStart();
-    // Prepares the countdown and starts it when the run since markStart() lasted more than
-    // five minutes; the caller shows the dialog when this returns true.
-    bool arm();
-    // Requests the power-off through the backend.
-    bool powerOff();
+    // Prepares the countdown for action and starts it when the run since markStart() lasted
+    // more than five minutes; the caller shows the dialog (exec) when this returns true.
+    // AfterRun::Nothing never arms. Quitting waits for a long run too: after a short job the
+    // user is most likely still at the window and would not expect it to vanish.
+    bool arm(AfterRun action);
+    AfterRun action() const { return action_; }
+    // Carries the action out now. Suspend and power off go through the backend; quitting is
+    // the window's part, told by the dialog ending accepted. False when the request failed:
+    // the dialog then stays open and says so.
+    bool carryOut();
 
     bool isCounting() const { return timer_.isActive(); }
     int remainingSeconds() const { return remainingSeconds_; }
@@ -59,13 +67,14 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void shutdownNow();
+    void showRemaining();
     void stopCountdown();
 
     std::unique_ptr<Ui::frmShutdown> ui_;
-    std::unique_ptr<PowerOffBackend> backend_;
+    std::unique_ptr<SessionPowerBackend> backend_;
     QTimer timer_;
     Clock clock_;
+    AfterRun action_ = AfterRun::Nothing;
     int remainingSeconds_ = kCountdownSeconds;
     QDateTime startTime_;
 };

@@ -4,9 +4,9 @@
 #include "FrmMainWindow.h"
 #include "app_context.h"
 #include "dialog_seam.h"
-#include "power_off.h"
 #include "product_info.h"
 #include "quit_signals.h"
+#include "session_power.h"
 #include "single_instance.h"
 #include "skin.h"
 
@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    FrmMainWindow window(context, createSystemPowerOff());
+    FrmMainWindow window(context, createSystemSessionPower());
     // A logout or kill ends the run cleanly: no half-written file is left behind.
     QuitSignals quitSignals;
     QObject::connect(&quitSignals, &QuitSignals::quitRequested, &window, [&window] {

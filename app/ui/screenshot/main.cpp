@@ -14,15 +14,16 @@
 
 #include "FrmMainWindow.h"
 #include "app_context.h"
-#include "power_off.h"
+#include "session_power.h"
 #include "skin.h"
 
 namespace {
 
-// Never powers anything off: the countdown cannot be reached from here anyway.
-class NoPowerOff : public PowerOffBackend {
+// Never suspends or powers anything off: the countdown cannot be reached from here anyway.
+class NoSessionPower : public SessionPowerBackend {
 public:
     bool requestPowerOff() override { return false; }
+    bool requestSuspend() override { return false; }
 };
 
 bool MakeLongInput(const QString& path) {
@@ -55,10 +56,12 @@ int RenderEndedRun(QApplication& app, AppContext& context, const QString& home, 
     cut.write(whole.read(4096));
     cut.close();
 
-    FrmMainWindow window(context, std::make_unique<NoPowerOff>());
+    FrmMainWindow window(context, std::make_unique<NoSessionPower>());
     window.resize(980, 660);
     window.show();
     window.addFiles({interview, damaged, concert, moved});
+    while (window.isReadingFiles())
+        app.processEvents(QEventLoop::AllEvents, 20);
     QFile::remove(moved);
     if (auto* convert = window.findChild<QPushButton*>("btnConvert"))
         convert->click();
@@ -109,11 +112,13 @@ int main(int argc, char** argv) {
     QFile::copy(media + "/two_audio_subs.mkv", home.path() + "/Interview (two languages).mkv");
     QFile::copy(media + "/audio_only.mka", home.path() + "/Concert recording.mka");
 
-    FrmMainWindow window(context, std::make_unique<NoPowerOff>());
+    FrmMainWindow window(context, std::make_unique<NoSessionPower>());
     window.resize(980, 660);
     window.show();
     window.addFiles({movie, home.path() + "/Interview (two languages).mkv",
                      home.path() + "/Concert recording.mka"});
+    while (window.isReadingFiles())
+        app.processEvents(QEventLoop::AllEvents, 20);
     if (auto* convert = window.findChild<QPushButton*>("btnConvert"))
         convert->click();
 

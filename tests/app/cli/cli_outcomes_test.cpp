@@ -109,7 +109,7 @@ TEST_F(CliTest, ShortTasksAreTimedToTheMillisecond) {
 
 TEST_F(CliTest, SettingsAreReadAtStartAndNeverWrittenBack) {
     ASSERT_EQ(Run({"--list-profiles"}).exitCode, 0);
-    const QString settingsFile = home_.path() + "/appdata/corvane/app_config.xml";
+    const QString settingsFile = home_.path() + "/appdata/config/corvane/app_config.xml";
     ASSERT_TRUE(QFile::exists(settingsFile));
     {
         // The window chose the MP3 profile a moment ago.

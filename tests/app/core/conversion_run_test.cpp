@@ -125,3 +125,45 @@ TEST_F(ConversionRunTest, StopEndsTheRunAndANewRunStartsFresh) {
     EXPECT_EQ(run.taskCount(), 1);
     EXPECT_NE(run.targetPath(0), output_ + "/movie.avi") << "the stopped run's output is kept";
 }
+
+// The window's run: tasks appended while it runs convert in it; a waiting task taken out is
+// never converted, and every later task keeps its own source and output.
+TEST_F(ConversionRunTest, TasksJoinAndLeaveWhileTheRunGoes) {
+    SourceList sources(manager_.get());
+    for (const char* name : {"first.mkv", "second.mkv", "third.mkv", "fourth.mkv"})
+        ASSERT_GE(sources.add(Copy(name)), 0);
+    SourceFile reading(manager_.get());
+    reading.expectNative(QFile::encodeName(Copy("later.mkv")));
+
+    ConversionRun run(manager_.get());
+    ASSERT_TRUE(run.prepare(SmallAvi(), output_, 1));
+    EXPECT_EQ(run.append(*sources.at(0), 0), 0);
+    EXPECT_EQ(run.append(*sources.at(1), 1), 1);
+    EXPECT_EQ(run.append(*sources.at(2), 2), 2);
+    EXPECT_EQ(run.append(reading), -1) << "a file still being read has no task yet";
+    run.launch();
+
+    QElapsedTimer clock;
+    clock.start();
+    while (run.task(0)->state.load() == TaskWaiting && clock.elapsed() < 30000)
+        QThread::msleep(5);
+    EXPECT_FALSE(run.removeWaiting(0)) << "the running task stays";
+    ASSERT_TRUE(run.removeWaiting(1));
+    ASSERT_EQ(run.taskCount(), 2);
+    EXPECT_EQ(run.source(1), sources.at(2));
+    EXPECT_EQ(run.sourceIndex(1), 2);
+    EXPECT_EQ(run.targetPath(1), output_ + "/third.avi");
+    EXPECT_EQ(run.taskOf(sources.at(1)), -1);
+    EXPECT_EQ(run.append(*sources.at(3), 3), 2);
+    EXPECT_EQ(run.taskOf(sources.at(3)), 2);
+
+    while (run.unfinishedCount() > 0) {
+        ASSERT_LT(clock.elapsed(), 120000);
+        QThread::msleep(20);
+    }
+    for (int t = 0; t < run.taskCount(); ++t)
+        EXPECT_EQ(run.task(t)->state.load(), TaskFinished) << t;
+    QStringList outputs = QDir(output_).entryList(QDir::Files);
+    outputs.sort();
+    EXPECT_EQ(outputs, (QStringList{"first.avi", "fourth.avi", "third.avi"}));
+}

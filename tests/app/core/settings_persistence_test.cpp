@@ -99,7 +99,7 @@ TEST_F(SettingsPersistence, AChangeSurvivesTheProcessBeingKilled) {
 }
 
 TEST_F(SettingsPersistence, AProcessThatChangedNothingWritesNothing) {
-    const QString file = AppSettings().programFolder() + "/app_config.xml";
+    const QString file = AppSettings().settingsFile();
     {
         AppSettings settings;
         settings.qsettings()->setValue("OutputSet/profile_id", 1004);
@@ -122,7 +122,7 @@ TEST_F(SettingsPersistence, AProcessThatChangedNothingWritesNothing) {
 
 TEST_F(SettingsPersistence, EveryChangeIsInTheFileAtOnce) {
     AppSettings settings;
-    const QString file = settings.programFolder() + "/app_config.xml";
+    const QString file = settings.settingsFile();
     ProfileManager profiles(&settings);
     ASSERT_TRUE(profiles.load(catalogue_));
     // The file itself, as another process reads it: settings objects of one process share

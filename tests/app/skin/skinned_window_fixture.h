@@ -14,16 +14,17 @@
 #include "FrmMainWindow.h"
 #include "app_context.h"
 #include "engine_test_support.h"
-#include "power_off.h"
+#include "session_power.h"
 #include "skin.h"
 #include "skin_test_support.h"
 #include "ui_FrmMainWindow.h"
 
 namespace skin_test {
 
-class NoPowerOff : public PowerOffBackend {
+class NoSessionPower : public SessionPowerBackend {
 public:
     bool requestPowerOff() override { return false; }
+    bool requestSuspend() override { return false; }
 };
 
 inline QStringList g_skinWarnings;
@@ -84,7 +85,7 @@ protected:
         context.settings()->setCheckForUpdate(false);
         context.settings()->qsettings()->setValue("UpdateUrl", "http://127.0.0.1:9");
         context.settings()->setOutputFileDir(dir_.path() + "/out");
-        window_ = std::make_unique<FrmMainWindow>(context, std::make_unique<NoPowerOff>());
+        window_ = std::make_unique<FrmMainWindow>(context, std::make_unique<NoSessionPower>());
         window_->resize(980, 660);
         window_->show();
         QApplication::processEvents();

@@ -21,20 +21,25 @@
 #include "app_context.h"
 #include "dialog_seam.h"
 #include "engine_test_support.h"
-#include "power_off.h"
 #include "process_helpers.h"
+#include "session_power.h"
 #include "ui_FrmMainWindow.h"
 
 namespace window_test {
 
 
-class RecordingPowerOff : public PowerOffBackend {
+class RecordingSessionPower : public SessionPowerBackend {
 public:
     bool requestPowerOff() override {
-        ++requests;
+        ++powerOffs;
         return true;
     }
-    int requests = 0;
+    bool requestSuspend() override {
+        ++suspends;
+        return true;
+    }
+    int powerOffs = 0;
+    int suspends = 0;
 };
 
 // Answers every box and dialog from queues the test fills, and remembers what was asked.
@@ -91,9 +96,9 @@ protected:
         AppContext::instance().settings()->setCheckForUpdate(false);
         AppContext::instance().settings()->qsettings()->setValue("UpdateUrl", "http://127.0.0.1:9");
         AppContext::instance().settings()->setOutputFileDir(dir_.path() + "/out");
-        auto powerOff = std::make_unique<RecordingPowerOff>();
-        powerOff_ = powerOff.get();
-        window_ = std::make_unique<DroppableWindow>(AppContext::instance(), std::move(powerOff));
+        auto power = std::make_unique<RecordingSessionPower>();
+        power_ = power.get();
+        window_ = std::make_unique<DroppableWindow>(AppContext::instance(), std::move(power));
         window_->show();
     }
 
@@ -142,11 +147,16 @@ protected:
         return true;
     }
 
+    // Until every added file is read and has its row.
+    bool WaitForReading(int milliseconds = 60000) {
+        return WaitUntil([&] { return !window_->isReadingFiles(); }, milliseconds);
+    }
+
     Ui::FrmMainWindowClass& ui() { return *window_->form(); }
 
     QTemporaryDir dir_;
     ScriptedSeam seam_;
-    RecordingPowerOff* powerOff_ = nullptr;
+    RecordingSessionPower* power_ = nullptr;
     std::unique_ptr<DroppableWindow> window_;
 };
 

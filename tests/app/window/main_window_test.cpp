@@ -1,6 +1,8 @@
 // The main window driven as a person would, with the dialogs answered by the test.
 #include "main_window_fixture.h"
 
+#include "frmShutdown.h"
+
 using namespace window_test;
 
 TEST_F(MainWindowTest, StartsIdleWithTheGuideAndTheProfileTabs) {
@@ -88,8 +90,12 @@ TEST_F(MainWindowTest, ARunConvertsEveryRowAndCanBeCancelled) {
     QTest::mouseClick(ui().btnConvert, Qt::LeftButton);
     ASSERT_TRUE(window_->isRunning());
     EXPECT_TRUE(ui().btnConvert->isChecked());
-    EXPECT_FALSE(ui().btnAddFile->isEnabled());
-    EXPECT_FALSE(ui().taskList->isEnabled());
+    // Files can still be added and waiting ones removed; the profile and folder are the run's.
+    EXPECT_TRUE(ui().btnAddFile->isEnabled());
+    EXPECT_TRUE(ui().taskList->isEnabled());
+    EXPECT_FALSE(ui().widgetprofile->isEnabled());
+    EXPECT_FALSE(ui().cbxOutDir->isEnabled());
+    EXPECT_FALSE(ui().actClearTasks->isEnabled());
 
     // "No" keeps the run going.
     seam_.answers = {QMessageBox::No};
@@ -107,7 +113,7 @@ TEST_F(MainWindowTest, ARunConvertsEveryRowAndCanBeCancelled) {
     ASSERT_EQ(outputs.size(), 2) << outputs.join(',').toStdString();
     for (const QString& output : outputs)
         EXPECT_TRUE(DecodesCleanly((dir_.path() + "/out/" + output).toStdString()));
-    EXPECT_EQ(powerOff_->requests, 0);
+    EXPECT_EQ(power_->powerOffs + power_->suspends, 0);
 
     // A second run, cancelled with "Yes".
     QTest::mouseClick(ui().btnConvert, Qt::LeftButton);
@@ -119,7 +125,7 @@ TEST_F(MainWindowTest, ARunConvertsEveryRowAndCanBeCancelled) {
     EXPECT_FALSE(window_->conversionRun().isActive());
 }
 
-TEST_F(MainWindowTest, OutputFolderChoiceAndShutdownToggle) {
+TEST_F(MainWindowTest, OutputFolderChoiceAndAfterRunChoice) {
     seam_.folder.clear();  // the folder dialog is cancelled
     ui().cbxOutDir->setCurrentIndex(1);
     EXPECT_EQ(ui().cbxOutDir->currentIndex(), 0);
@@ -131,10 +137,80 @@ TEST_F(MainWindowTest, OutputFolderChoiceAndShutdownToggle) {
     EXPECT_EQ(ui().cbxOutDir->itemText(0), dir_.path());
     EXPECT_EQ(AppContext::instance().settings()->outputFileDir(), dir_.path());
 
-    const bool before = AppContext::instance().settings()->shutdownAfterFinished();
-    ui().actShutDown->trigger();
-    EXPECT_NE(AppContext::instance().settings()->shutdownAfterFinished(), before);
-    EXPECT_TRUE(ui().actShutDown->text().endsWith(before ? " - OFF" : " - ON"));
+    // Four exclusive choices in the Tool menu's submenu; the checked one is the stored one.
+    const std::pair<QAction*, AfterRun> choices[] = {{ui().actAfterRunPowerOff, AfterRun::PowerOff},
+                                                     {ui().actAfterRunSuspend, AfterRun::Suspend},
+                                                     {ui().actAfterRunQuit, AfterRun::Quit},
+                                                     {ui().actAfterRunNothing, AfterRun::Nothing}};
+    EXPECT_TRUE(ui().menuTool->actions().contains(ui().menuAfterRun->menuAction()));
+    EXPECT_EQ(ui().menuAfterRun->title(), "When All Tasks Finish");
+    for (const auto& [action, choice] : choices) {
+        EXPECT_TRUE(ui().menuAfterRun->actions().contains(action));
+        action->trigger();
+        EXPECT_EQ(AppContext::instance().settings()->afterRun(), choice) << action->text().toStdString();
+        for (const auto& [other, unused] : choices)
+            EXPECT_EQ(other->isChecked(), other == action) << other->text().toStdString();
+    }
+
+    // A new window shows what is stored, the older on/off setting included.
+    AppContext::instance().settings()->qsettings()->remove("AfterRun");
+    AppContext::instance().settings()->qsettings()->setValue("ShutdownAfterFinished", true);
+    window_ = std::make_unique<DroppableWindow>(AppContext::instance(), std::make_unique<RecordingSessionPower>());
+    EXPECT_TRUE(window_->form()->actAfterRunPowerOff->isChecked());
+    EXPECT_FALSE(window_->form()->actAfterRunNothing->isChecked());
+    window_->form()->actAfterRunNothing->trigger();
+}
+
+TEST_F(MainWindowTest, AfterALongRunTheChoiceFollowsItsCountdown) {
+    frmShutdown* countdown = window_->shutdownDialog();
+    countdown->setTickInterval(2);
+    QDateTime now(QDate(2024, 3, 7), QTime(10, 0));
+    countdown->setClock([&now] { return now; });
+    window_->addFiles({Copy("h264_aac.mkv", "one.mkv")});
+    // Starts a run that seems to last ten minutes and waits for its end, countdown included.
+    const auto runWith = [&](QAction* choice) {
+        choice->trigger();
+        QTest::mouseClick(ui().btnConvert, Qt::LeftButton);
+        EXPECT_TRUE(window_->isRunning());
+        now = now.addSecs(600);
+        return WaitUntil([&] { return !window_->isRunning(); }, 120000);
+    };
+
+    ASSERT_TRUE(runWith(ui().actAfterRunNothing));
+    EXPECT_EQ(power_->powerOffs + power_->suspends, 0);
+    EXPECT_FALSE(countdown->isCounting());
+
+    ASSERT_TRUE(runWith(ui().actAfterRunSuspend));
+    EXPECT_EQ(power_->suspends, 1);
+    EXPECT_EQ(power_->powerOffs, 0);
+    EXPECT_TRUE(window_->isVisible()) << "after a suspend the window is still there";
+
+    ASSERT_TRUE(runWith(ui().actAfterRunPowerOff));
+    EXPECT_EQ(power_->powerOffs, 1);
+    EXPECT_EQ(power_->suspends, 1);
+
+    // Cancelled while it counts: the window stays.
+    countdown->setTickInterval(50);
+    bool cancelled = false;
+    QTimer canceller;
+    canceller.setInterval(5);
+    QObject::connect(&canceller, &QTimer::timeout, [&] {
+        if (countdown->isCounting() && !cancelled) {
+            cancelled = true;
+            countdown->findChild<QPushButton*>("btnCancel")->click();
+        }
+    });
+    canceller.start();
+    ASSERT_TRUE(runWith(ui().actAfterRunQuit));
+    canceller.stop();
+    EXPECT_TRUE(cancelled);
+    EXPECT_TRUE(window_->isVisible());
+
+    countdown->setTickInterval(2);
+    ASSERT_TRUE(runWith(ui().actAfterRunQuit));
+    EXPECT_FALSE(window_->isVisible()) << "the window closes once the countdown ends";
+    EXPECT_EQ(power_->powerOffs + power_->suspends, 2);
+    ui().actAfterRunNothing->trigger();
 }
 
 TEST_F(MainWindowTest, ProfileAreaFoldsToTheCategoryBar) {
@@ -159,6 +235,7 @@ TEST_F(MainWindowTest, TheAudioChooserNamesTracksAndStartsOnTheDefaultOne) {
         "-disposition:a:0 0 -disposition:a:1 default " + ShellQuote(path.toStdString()));
     ASSERT_EQ(made.exitCode, 0) << made.output;
     ASSERT_TRUE(window_->addFiles({path}));
+    ASSERT_TRUE(WaitForReading());
     auto* chooser = window_->taskRow(0)->findChild<QComboBox*>("cbxAudioIndex");
     ASSERT_NE(chooser, nullptr);
     ASSERT_EQ(chooser->count(), 2);

@@ -1,6 +1,11 @@
 // The list survives the program: saved as it changes, it comes back after a crash with each
 // file as it was and the one that was converting marked interrupted.
+#include <signal.h>
+#include <unistd.h>
+
 #include <QLabel>
+#include <QProcess>
+#include <cstdio>
 
 #include "main_window_fixture.h"
 #include "queue_store.h"
@@ -11,36 +16,68 @@ namespace {
 
 using QueueRestoreTest = MainWindowTest;
 
+const char kChildQueue[] = "CORVANE_CHILD_QUEUE";
+const char kChildFolder[] = "CORVANE_CHILD_FOLDER";
+
 }  // namespace
 
-TEST_F(QueueRestoreTest, AListSavedMidRunComesBackWithTheConvertingFileInterrupted) {
-    const QString store = dir_.path() + "/queue.json";
-    window_->restoreQueue(store);
-    EXPECT_EQ(window_->taskRowCount(), 0);
+// Run only as the child of the test below, which kills it mid-run.
+TEST_F(QueueRestoreTest, DISABLED_ChildStartsARunAndWaitsToBeKilled) {
+    ASSERT_FALSE(qEnvironmentVariableIsEmpty(kChildQueue));
+    window_->restoreQueue(qEnvironmentVariable(kChildQueue));
     AppContext::instance().settings()->setMaxTasksAtOnce(1);
-    const QString first = Copy("audio_only.mka", "first.mka");
-    const QString second = Copy("two_audio_subs.mkv", "second.mkv");
-    window_->addFiles({first, LongSource(), second});
+    const QString folder = qEnvironmentVariable(kChildFolder);
+    window_->addFiles({folder + "/first.mka", folder + "/long.mkv", folder + "/second.mkv"});
     ASSERT_EQ(window_->taskRowCount(), 3);
     window_->taskRow(2)->selectAudioStream(2);  // the second audio track
     emit window_->taskRow(2)->audioStreamChosen();
-
     QTest::mouseClick(ui().btnConvert, Qt::LeftButton);
     ASSERT_TRUE(WaitUntil([&] { return window_->taskRow(0)->hasOutcome(); }, 60000));
     ASSERT_TRUE(window_->isRunning());
-    // What a process killed now would leave behind.
-    const QString killed = dir_.path() + "/queue-at-kill.json";
-    ASSERT_TRUE(QFile::copy(store, killed));
-    seam_.answers = {QMessageBox::Yes};
-    QTest::mouseClick(ui().btnConvert, Qt::LeftButton);
-    ASSERT_FALSE(window_->isRunning());
+    std::printf("\nconverting\n");
+    std::fflush(stdout);
+    for (;;)
+        ::pause();
+}
+
+TEST_F(QueueRestoreTest, AListKilledMidRunComesBackWithTheConvertingFileInterrupted) {
+    const QString store = dir_.path() + "/queue.json";
+    const QString first = Copy("audio_only.mka", "first.mka");
+    LongSource();
+    const QString second = Copy("two_audio_subs.mkv", "second.mkv");
+
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(kChildQueue, store);
+    environment.insert(kChildFolder, dir_.path());
+    environment.insert("TMPDIR", dir_.path());  // what the killed child leaves goes with us
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_also_run_disabled_tests",
+                 "--gtest_filter=QueueRestoreTest.DISABLED_ChildStartsARunAndWaitsToBeKilled"});
+    ASSERT_TRUE(child.waitForStarted(10000));
+    QByteArray said;
+    QElapsedTimer clock;
+    clock.start();
+    while (!said.contains("\nconverting\n") && child.state() == QProcess::Running && clock.elapsed() < 120000) {
+        child.waitForReadyRead(100);
+        said += child.readAllStandardOutput();
+    }
+    ASSERT_TRUE(said.contains("\nconverting\n")) << said.toStdString() << child.readAllStandardError().toStdString();
+    // A process id of 0 would signal the whole process group, this test included.
+    const auto pid = static_cast<pid_t>(child.processId());
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    ASSERT_TRUE(child.waitForFinished(10000));
+    ASSERT_EQ(child.exitStatus(), QProcess::CrashExit);
 
     // The next start.
     window_.reset();
     AppContext::instance().sourceList().clear();
-    window_ = std::make_unique<DroppableWindow>(AppContext::instance(), std::make_unique<RecordingPowerOff>());
+    window_ = std::make_unique<DroppableWindow>(AppContext::instance(), std::make_unique<RecordingSessionPower>());
     window_->show();
-    window_->restoreQueue(killed);
+    window_->restoreQueue(store);
     ASSERT_EQ(window_->taskRowCount(), 3);
     EXPECT_EQ(window_->taskRow(0)->outcome().kind, OutcomeKind::Finished);
     EXPECT_TRUE(window_->taskRow(0)->outcomeText().startsWith("Finished: first"));
@@ -54,7 +91,7 @@ TEST_F(QueueRestoreTest, AListSavedMidRunComesBackWithTheConvertingFileInterrupt
     window_->findChild<QAction*>("actClearFinished")->trigger();
     ASSERT_EQ(window_->taskRowCount(), 2);
     EXPECT_EQ(window_->taskRow(0)->outcome().kind, OutcomeKind::Interrupted);
-    const QList<QueuedFile> saved = QueueStore(killed).load();
+    const QList<QueuedFile> saved = QueueStore(store).load();
     ASSERT_EQ(saved.size(), 2) << "the store follows the list";
     EXPECT_EQ(saved[1].path, second);
 }

@@ -89,6 +89,7 @@ protected:
 TEST_F(RunNotificationTest, ARunEndedOutOfSightIsToldOnceWithItsCounts) {
     const QString gone = Copy("h264_aac.mkv", "gone.mkv");
     window_->addFiles({Copy("h264_aac.mkv", "one.mkv"), Copy("audio_only.mka", "two.mka"), gone});
+    ASSERT_TRUE(WaitForReading());  // gone after it was read: the run finds it missing
     QFile::remove(gone);
     // The user is in another window.
     QWidget elsewhere;

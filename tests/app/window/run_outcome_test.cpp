@@ -36,6 +36,7 @@ TEST_F(RunOutcomeTest, AMixedRunLeavesEachOutcomeAndASummaryInView) {
     const QString good = Copy("h264_aac.mkv", "Show.S01E01.1080p.mkv");
     const QString vanishing = Copy("h264_aac.mkv", "gone.mkv");
     ASSERT_TRUE(window_->addFiles({good, vanishing}));
+    ASSERT_TRUE(WaitForReading());  // gone after it was read: the run finds it missing
     ASSERT_TRUE(QFile::remove(vanishing));
 
     QTest::mouseClick(ui().btnConvert, Qt::LeftButton);

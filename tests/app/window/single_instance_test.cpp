@@ -36,11 +36,12 @@ TEST_F(MainWindowTest, ASecondStartHandsItsFilesToTheRunningWindow) {
     ASSERT_EQ(window_->taskRowCount(), 2);
     EXPECT_EQ(window_->taskRow(1)->source()->path(), second);
 
-    // Opened during a run, files wait for its end.
+    // Opened during a run, files join it.
     QTest::mouseClick(ui().btnConvert, Qt::LeftButton);
     ASSERT_TRUE(window_->isRunning());
     window_->openFiles({Copy("audio_only.mka", "third.mka")});
-    EXPECT_EQ(window_->taskRowCount(), 2);
-    ASSERT_TRUE(WaitUntil([&] { return !window_->isRunning(); }, 120000));
     EXPECT_EQ(window_->taskRowCount(), 3);
+    ASSERT_TRUE(WaitUntil([&] { return !window_->isRunning(); }, 120000));
+    ASSERT_EQ(window_->taskRowCount(), 3);
+    EXPECT_EQ(window_->taskRow(2)->outcome().kind, OutcomeKind::Finished);
 }
