@@ -12,8 +12,11 @@ extern "C" {
 }
 
 #include "convert/decode_stage.h"
+#include "convert/export_attachment.h"
 #include "convert/frame_queue.h"
+#include "convert/media_exporter.h"
 #include "convert/output_file.h"
+#include "import/ffmpeg_importer.h"
 #include "system/module_logger.h"
 #include "system/thread_budget.h"
 #include "vantrel/owned.h"
@@ -33,12 +36,14 @@ constexpr int64_t kTicksPerMs = 10000;
 
 // Slots the exporter writes frames for: the others (subtitles, data, slots without an output
 // stream) never take a frame, so their silence says nothing about the source.
+// Attached files are written with the header and never take a frame either.
 std::vector<bool> SlotsThatNeedFrames(IMediaInfo* target, int32_t slots) {
     std::vector<bool> needed(static_cast<size_t>(slots), false);
     const int32_t streams = target ? target->GetStreamCount() : 0;
     for (int32_t i = 0; i < slots && i < streams; ++i) {
         const StreamRecord* record = target->GetStreamRecord(i);
-        needed[i] = record && (record->kind == StreamKindVideo || record->kind == StreamKindAudio);
+        needed[i] = record && (record->kind == StreamKindVideo || record->kind == StreamKindAudio) &&
+                    !IsAttachedFile(*record, *target->GetStreamInfo(static_cast<uint32_t>(i)));
     }
     return needed;
 }
@@ -92,6 +97,12 @@ bool ConverterTaskThread::Convert() {
     // Declared before the exporter, which must have closed the file before it is removed.
     OutputFile output(config_->GetTargetPath());
     Owned<IMediaExporter> exporter(manager_->CreateExporter(nullptr));
+    // The output carries the source's title and chapters, which only the engine's own
+    // importer and exporter know how to hand over.
+    auto* ownImporter = dynamic_cast<CFFMediaImporter*>(importer.get());
+    auto* ownExporter = dynamic_cast<CMediaExporter*>(exporter.get());
+    if (ownImporter != nullptr && ownExporter != nullptr)
+        ownExporter->SetSourceContainer(ownImporter->containerTags());
     if (!exporter || !OpenOutput(*exporter, output)) {
         // A claim that failed says why here; an exporter that failed has said so itself.
         if (!output.LastError().empty())

@@ -6,12 +6,15 @@
 #include <stdexcept>
 #include <string>
 
+#include "convert/export_attachment.h"
 #include "convert/export_audio_stream.h"
+#include "convert/export_container_tags.h"
 #include "convert/export_copied_stream.h"
 #include "convert/export_container_traits.h"
 #include "convert/export_encoder_lookup.h"
 #include "convert/export_packet_writer.h"
 #include "convert/export_subtitle_stream.h"
+#include "convert/export_track_tags.h"
 #include "convert/export_video_stream.h"
 #include "filters/channel_layouts.h"
 #include "object/media_formats.h"
@@ -130,8 +133,12 @@ void CMediaExporter::OpenOutput(const char* pathUtf8) {
         entry->kind = record->kind;
         streams_.push_back(std::move(entry));
     }
-    for (int32_t i = 0; i < count; ++i)
+    for (int32_t i = 0; i < count; ++i) {
         SetUpStream(i);
+        if (streams_[i]->stream != nullptr)
+            ApplyTrackTags(*targetInfo_->GetStreamInfo(static_cast<uint32_t>(i)), *streams_[i]->stream);
+    }
+    ApplyContainerTags(sourceTags_, *output_);
 
     if (!(output_->oformat->flags & AVFMT_NOFILE)) {
         if (const int opened = avio_open(&output_->pb, outputPath_.c_str(), AVIO_FLAG_WRITE);
@@ -159,6 +166,11 @@ void CMediaExporter::SetUpStream(int32_t index) {
     IStreamInfo& info = *targetInfo_->GetStreamInfo(static_cast<uint32_t>(index));
     const PropertyBlob* extradata = info.GetProperty("extradata");
     ExportOutputStream& entry = *streams_[index];
+    // An attached file takes no packets: the header carries all of it.
+    if (IsAttachedFile(record, info)) {
+        entry.stream = CreateAttachmentStream(*output_, info);
+        return;
+    }
     if (IsCopied(entry, info)) {
         // No encoder: the source's packets go out as they are, so there is nothing to drain.
         entry.stream = CreateCopiedStream(*output_, record, info);

@@ -8,6 +8,7 @@
 
 #include "convert/media_exporter_stream.h"
 #include "convert/output_file.h"
+#include "object/container_tags.h"
 #include "system/ffmpeg_handles.h"
 #include "vantrel/interfaces.h"
 
@@ -37,6 +38,10 @@ public:
     IMediaInfo* GetTargetInfo() override { return targetInfo_.get(); }
     bool WriteFrame(IMediaFrame* frame, uint32_t streamIndex) override;
 
+    // The title and chapters of the container the frames come from, for the next Open to
+    // carry over; an exporter that is never given them writes neither.
+    void SetSourceContainer(const ContainerTags& tags) { sourceTags_ = tags; }
+
 private:
     void OpenOutput(const char* pathUtf8);
     void SetUpStream(int32_t index);
@@ -62,6 +67,7 @@ private:
 
     IMediaManager* manager_;
     Owned<IMediaInfo> targetInfo_;
+    ContainerTags sourceTags_;
     std::string outputPath_;
     std::string reportedPath_;  // the path messages name
     bool outputFailed_ = false;

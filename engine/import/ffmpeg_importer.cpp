@@ -50,6 +50,7 @@ void CFFMediaImporter::OpenStoredPath() {
     ContainerDescription description = DescribeContainer(*container_);
     mediaInfo_ = std::move(description.info);
     containerIndexOf_ = std::move(description.containerIndexOf);
+    containerTags_ = std::move(description.tags);
 }
 
 IMediaInfo* CFFMediaImporter::GetMediaInfo(uint32_t mediaIndex) {
@@ -66,6 +67,7 @@ IMediaSource* CFFMediaImporter::CreateSource(uint32_t, const StreamSelection* se
 void CFFMediaImporter::Close() {
     mediaInfo_.reset();
     containerIndexOf_.clear();
+    containerTags_ = ContainerTags();
     container_.reset();
 }
 

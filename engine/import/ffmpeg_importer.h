@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "object/container_tags.h"
 #include "object/media_info.h"
 #include "system/ffmpeg_handles.h"
 #include "vantrel/interfaces.h"
@@ -32,6 +33,9 @@ public:
     // differ only where streams are left out of the media info (an mp3 file's cover picture).
     int ContainerStreamIndex(int infoPosition) const;
 
+    // The open file's title and chapters; empty when nothing is open.
+    const ContainerTags& containerTags() const { return containerTags_; }
+
 private:
     void OpenStoredPath();
 
@@ -40,6 +44,7 @@ private:
     SystemBased::InputFormatContextPtr container_;
     std::unique_ptr<CMediaInfo> mediaInfo_;
     std::vector<int> containerIndexOf_;
+    ContainerTags containerTags_;
 };
 
 }  // namespace MediaBased

@@ -69,6 +69,22 @@ void SetTextProperty(IStreamInfo& info, const char* name, const AVDictionary* ta
     info.SetProperty(name, &blob);
 }
 
+void SetFlagProperty(IStreamInfo& info, const char* name, bool set) {
+    uint8_t value = set ? 1 : 0;
+    const PropertyBlob blob{&value, 1};
+    info.SetProperty(name, &blob);
+}
+
+void SetInt32Property(IStreamInfo& info, const char* name, int32_t value) {
+    const PropertyBlob blob{&value, sizeof value};
+    info.SetProperty(name, &blob);
+}
+
+const char* TagText(const AVDictionary* tags, const char* tag) {
+    const AVDictionaryEntry* entry = av_dict_get(tags, tag, nullptr, 0);
+    return entry != nullptr && entry->value != nullptr ? entry->value : "";
+}
+
 void DescribeAudio(const AVFormatContext& container, const AVStream& stream, StreamRecord& record) {
     const AVCodecParameters& codec = *stream.codecpar;
     record.kind = StreamKindAudio;
@@ -103,9 +119,19 @@ StreamRecord DescribeStream(const AVFormatContext& container, const AVStream& st
 void DescribeTrackTags(const AVStream& stream, IStreamInfo& info) {
     SetTextProperty(info, "language", stream.metadata, "language");
     SetTextProperty(info, "title", stream.metadata, "title");
-    uint8_t isDefault = (stream.disposition & AV_DISPOSITION_DEFAULT) ? 1 : 0;
-    const PropertyBlob flag{&isDefault, 1};
-    info.SetProperty("default", &flag);
+    SetFlagProperty(info, "default", (stream.disposition & AV_DISPOSITION_DEFAULT) != 0);
+    SetFlagProperty(info, "forced", (stream.disposition & AV_DISPOSITION_FORCED) != 0);
+    const AVCodecParameters& codec = *stream.codecpar;
+    if (codec.profile != FF_PROFILE_UNKNOWN)
+        SetInt32Property(info, "profile", codec.profile);
+    if (codec.level != FF_LEVEL_UNKNOWN)
+        SetInt32Property(info, "level", codec.level);
+    if (codec.codec_type == AVMEDIA_TYPE_ATTACHMENT) {
+        // The file's bytes are the extradata, which "codec_parameters" carries.
+        SetFlagProperty(info, "attachment", true);
+        SetTextProperty(info, "filename", stream.metadata, "filename");
+        SetTextProperty(info, "mimetype", stream.metadata, "mimetype");
+    }
 }
 
 void DescribeCodecParameters(const AVStream& stream, IStreamInfo& info) {
@@ -115,6 +141,24 @@ void DescribeCodecParameters(const AVStream& stream, IStreamInfo& info) {
     std::vector<uint8_t> bytes = SystemBased::WriteCodecParameters(*stream.codecpar, timing);
     const PropertyBlob blob{bytes.data(), static_cast<uint32_t>(bytes.size())};
     info.SetProperty(SystemBased::kCodecParametersProperty, &blob);
+}
+
+ContainerTags DescribeContainerTags(const AVFormatContext& container) {
+    ContainerTags tags;
+    tags.title = TagText(container.metadata, "title");
+    tags.startTimeUs = container.start_time != AV_NOPTS_VALUE ? container.start_time : 0;
+    for (unsigned i = 0; i < container.nb_chapters; ++i) {
+        const AVChapter& chapter = *container.chapters[i];
+        ChapterTag tag;
+        tag.id = chapter.id;
+        tag.timeBaseNum = chapter.time_base.num;
+        tag.timeBaseDen = chapter.time_base.den;
+        tag.start = chapter.start;
+        tag.end = chapter.end;
+        tag.title = TagText(chapter.metadata, "title");
+        tags.chapters.push_back(std::move(tag));
+    }
+    return tags;
 }
 
 ContainerDescription DescribeContainer(const AVFormatContext& container) {
@@ -134,6 +178,7 @@ ContainerDescription DescribeContainer(const AVFormatContext& container) {
         DescribeCodecParameters(stream, *description.info->GetStreamInfo(added));
         description.containerIndexOf.push_back(static_cast<int>(i));
     }
+    description.tags = DescribeContainerTags(container);
     return description;
 }
 
