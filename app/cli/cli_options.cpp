@@ -10,7 +10,10 @@ const char kDescription[] =
     "Without --profile the profile last chosen in Corvane is used, with its adjusted values.\n"
     "Outputs go to --output, or to Corvane's output folder; existing files are never\n"
     "overwritten (name(1).ext, name(2).ext, ... are used instead).\n"
-    "Without --audio the audio track the file marks as default is converted.\n"
+    "Every audio and subtitle track the output can hold is kept, in the file's order; streams\n"
+    "that already fit the profile are copied, the others encoded (--plan shows which and why).\n"
+    "A container that plays one audio track (AVI, FLV, 3GP) keeps the one the file marks as\n"
+    "default.\n"
     "Progress is shown on standard error, with the reason beside a file that failed or was\n"
     "skipped.\n"
     "\n"
@@ -26,12 +29,40 @@ const char kDescription[] =
     "\n"
     "--list-tracks prints one line per track:\n"
     "number<TAB>kind<TAB>codec<TAB>channels or WxH<TAB>language<TAB>title<TAB>default\n"
-    "with video and audio tracks numbered from 1 each, as --audio counts them.";
+    "with video, audio and subtitle tracks numbered from 1 each, as --audio, --subtitles and\n"
+    "--burn count them.\n"
+    "\n"
+    "--plan prints {\"plans\":[{\"source\":...,\"summary\":...,\"streams\":[{\"index\":...,\"kind\":...,\n"
+    "\"codec\":...,\"action\":\"copy|encode|convert|burn|drop\",\"target\":...,\"reason\":...,\n"
+    "\"language\":...,\"title\":...,\"default\":...,\"forced\":...}],\"chapters\":...,\n"
+    "\"attachments\":...}]} and converts nothing.";
 
 std::optional<int> PositiveInteger(const QString& text) {
     bool ok = false;
     const int value = text.toInt(&ok);
     return ok && value > 0 ? std::optional<int>(value) : std::nullopt;
+}
+
+// "all", "none" (when allowed) or "2,1,3"; empty on anything else.
+std::optional<TrackChoice> ParseTracks(const QString& text, bool noneAllowed) {
+    TrackChoice choice;
+    if (text == QLatin1String("all")) {
+        choice.mode = TrackChoice::Mode::All;
+        return choice;
+    }
+    if (noneAllowed && text == QLatin1String("none")) {
+        choice.mode = TrackChoice::Mode::None;
+        return choice;
+    }
+    choice.mode = TrackChoice::Mode::Numbers;
+    for (const QString& part : text.split(',')) {
+        const std::optional<int> number = PositiveInteger(part.trimmed());
+        if (!number)
+            return std::nullopt;
+        if (!choice.numbers.contains(*number))
+            choice.numbers.append(*number);
+    }
+    return choice;
 }
 
 }  // namespace
@@ -45,9 +76,13 @@ CliParseResult parseCliOptions(const QStringList& arguments) {
     const QCommandLineOption parallel("parallel", "Convert up to <n> files at once.", "n");
     const QCommandLineOption list("list-profiles", "Print id<TAB>category<TAB>name of every profile.");
     const QCommandLineOption json("json", "Print the results as one JSON object on standard output.");
-    const QCommandLineOption audio("audio", "Convert the <n>-th audio track (1 is the first).", "n");
+    const QCommandLineOption audio("audio", "Keep these audio tracks: all, or numbers such as 2,1.", "tracks");
+    const QCommandLineOption subtitles("subtitles", "Keep these subtitle tracks: all, none, or numbers.",
+                                       "tracks");
+    const QCommandLineOption burn("burn", "Burn subtitle track <n> into the picture.", "n");
+    const QCommandLineOption plan("plan", "Print what would be copied, encoded or dropped, as JSON.");
     const QCommandLineOption tracks("list-tracks", "Print the tracks of <file> and exit.", "file");
-    parser.addOptions({help, profile, output, parallel, list, json, audio, tracks});
+    parser.addOptions({help, profile, output, parallel, list, json, audio, subtitles, burn, plan, tracks});
     parser.addPositionalArgument("FILE", "Matroska files to convert.", "FILE...");
 
     CliParseResult result;
@@ -76,12 +111,29 @@ CliParseResult parseCliOptions(const QStringList& arguments) {
         }
     }
     if (parser.isSet(audio)) {
-        options.audioTrack = PositiveInteger(parser.value(audio));
-        if (!options.audioTrack) {
-            result.message = "--audio needs a track number of at least 1 (see --list-tracks)";
+        const std::optional<TrackChoice> tracks = ParseTracks(parser.value(audio), false);
+        if (!tracks) {
+            result.message = "--audio needs all, or track numbers of at least 1 such as 2,1 (see --list-tracks)";
+            return result;
+        }
+        options.audio = *tracks;
+    }
+    if (parser.isSet(subtitles)) {
+        const std::optional<TrackChoice> tracks = ParseTracks(parser.value(subtitles), true);
+        if (!tracks) {
+            result.message = "--subtitles needs all, none, or track numbers such as 1,2 (see --list-tracks)";
+            return result;
+        }
+        options.subtitles = *tracks;
+    }
+    if (parser.isSet(burn)) {
+        options.burn = PositiveInteger(parser.value(burn));
+        if (!options.burn) {
+            result.message = "--burn needs a subtitle track number of at least 1 (see --list-tracks)";
             return result;
         }
     }
+    options.plan = parser.isSet(plan);
     options.outputFolder = parser.value(output);
     options.listProfiles = parser.isSet(list);
     options.listTracksOf = parser.value(tracks);

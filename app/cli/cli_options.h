@@ -5,11 +5,22 @@
 #include <QStringList>
 #include <optional>
 
+// Tracks of one kind, as --audio and --subtitles name them: by number (1 is the first of
+// that kind), all of them, none, or left to the plan (every track the target holds).
+struct TrackChoice {
+    enum class Mode { Default, All, None, Numbers };
+    Mode mode = Mode::Default;
+    QList<int> numbers;  // in the order given, without repeats
+};
+
 struct CliOptions {
     std::optional<int> profileId;
     QString outputFolder;       // empty: the program's output folder
     std::optional<int> parallel;
-    std::optional<int> audioTrack;  // 1-based among a file's audio tracks; empty: the default one
+    TrackChoice audio;
+    TrackChoice subtitles;
+    std::optional<int> burn;  // the subtitle track burned into the picture
+    bool plan = false;        // print the plans as JSON and convert nothing
     QString listTracksOf;           // --list-tracks FILE
     bool listProfiles = false;
     bool json = false;

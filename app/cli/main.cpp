@@ -15,7 +15,10 @@
 #include "input_check.h"
 #include "native_arguments.h"
 #include "output_folder.h"
+#include "plan_inputs.h"
+#include "plan_report.h"
 #include "track_labels.h"
+#include "track_choices.h"
 #include "track_listing.h"
 
 namespace {
@@ -94,31 +97,38 @@ std::vector<FileResult> AddSources(const CliOptions& options, SourceList& source
     return results;
 }
 
-// Points every source at the audio track to convert: --audio's, else the one the file marks
-// as default. False, after saying why, when a file has no such track.
-bool ChooseAudioTracks(const CliOptions& options, SourceList& sources, const std::vector<FileResult>& results,
-                       const std::vector<int>& resultOfSource) {
+// Gives every source the tracks the options choose. False, after saying why, when a file has
+// no track of a number given.
+bool ChooseTracks(const CliOptions& options, SourceList& sources, const std::vector<FileResult>& results,
+                  const std::vector<int>& resultOfSource) {
     for (int s = 0; s < sources.count(); ++s) {
         SourceFile& source = *sources.at(s);
-        if (!options.audioTrack) {
-            if (const int stream = defaultAudioStream(source); stream >= 0)
-                source.setAudioStream(stream);
-            continue;
-        }
-        const int stream = audioStreamOfTrack(source, *options.audioTrack);
-        if (stream < 0) {
-            const int count = audioTrackCount(source);
-            const QString has = count == 0   ? QStringLiteral("has no audio track")
-                                : count == 1 ? QStringLiteral("has 1 audio track")
-                                             : QStringLiteral("has %1 audio tracks").arg(count);
+        if (const int stream = defaultAudioStream(source); stream >= 0)
+            source.setAudioStream(stream);
+        QString problem;
+        if (!applyTrackChoices(options, source, &problem)) {
             const QString& name = results[static_cast<size_t>(resultOfSource[static_cast<size_t>(s)])].source;
-            PrintError(
-                QStringLiteral("--audio %1: %2 %3 (see --list-tracks)").arg(*options.audioTrack).arg(name, has));
+            // "--audio 3: movie.mkv has 2 audio tracks (see --list-tracks)"
+            const int colon = problem.indexOf(QLatin1String(": "));
+            PrintError(problem.left(colon + 2) + name + ' ' + problem.mid(colon + 2));
             return false;
         }
-        source.setAudioStream(stream);
     }
     return true;
+}
+
+// --plan: what each file's conversion would copy, encode, convert or drop, as JSON.
+int PrintPlans(const SourceList& sources, const OutputSetting& setting, const std::vector<FileResult>& results,
+               const std::vector<int>& resultOfSource) {
+    std::vector<PlannedFile> plans;
+    for (int s = 0; s < sources.count(); ++s)
+        plans.push_back({results[static_cast<size_t>(resultOfSource[static_cast<size_t>(s)])].source,
+                         planFor(*sources.at(s), setting)});
+    std::printf("%s\n", plansJson(plans).constData());
+    for (const FileResult& result : results)
+        if (result.state == QLatin1String("skipped"))
+            return kSomeFailed;
+    return kAllFinished;
 }
 
 void ShowProgress(CliProgress& progress, const std::vector<FileResult>& results) {
@@ -257,8 +267,10 @@ int main(int argc, char** argv) {
 
     std::vector<int> resultOfSource;  // source-list index -> result index
     std::vector<FileResult> results = AddSources(options, context.sourceList(), resultOfSource);
-    if (!ChooseAudioTracks(options, context.sourceList(), results, resultOfSource))
+    if (!ChooseTracks(options, context.sourceList(), results, resultOfSource))
         return kUsageError;
+    if (options.plan)
+        return PrintPlans(context.sourceList(), *setting, results, resultOfSource);
 
     const QString folder = options.outputFolder.isEmpty()
                                ? context.settings()->outputFileDir()

@@ -1,10 +1,7 @@
 #include "track_listing.h"
 
+#include "plan_inputs.h"
 #include "source_file.h"
-#include "track_labels.h"
-#include "vantrel/records.h"
-
-using namespace MediaBased;
 
 namespace {
 
@@ -20,32 +17,35 @@ QString oneField(QString text) {
 
 QStringList trackListing(const SourceFile& source) {
     QStringList lines;
-    IMediaInfo* info = source.mediaInfo();
     int videoNumber = 0;
     int audioNumber = 0;
-    for (int i = 0; info != nullptr && i < info->GetStreamCount(); ++i) {
-        const StreamRecord* record = info->GetStreamRecord(i);
+    int subtitleNumber = 0;
+    for (const SourceStream& stream : sourceStreamsOf(source)) {
         QString kind, shape;
         int number = 0;
-        if (record->kind == StreamKindVideo) {
+        switch (stream.kind) {
+        case PlanKind::Video:
             kind = QStringLiteral("video");
             number = ++videoNumber;
-            shape = QStringLiteral("%1x%2").arg(record->width).arg(record->height);
-        } else if (record->kind == StreamKindAudio) {
+            shape = QStringLiteral("%1x%2").arg(stream.width).arg(stream.height);
+            break;
+        case PlanKind::Audio:
             kind = QStringLiteral("audio");
             number = ++audioNumber;
-            shape = QString::number(record->channels);
-        } else {
+            shape = QString::number(stream.channels);
+            break;
+        case PlanKind::Subtitle:
+            kind = QStringLiteral("subtitle");
+            number = ++subtitleNumber;
+            break;
+        default:
             continue;
         }
-        const TrackTags tags = trackTags(source, i);
-        lines << QStringList{QString::number(number),
-                             kind,
-                             QString::fromUtf8(record->codecName ? record->codecName : ""),
-                             shape,
-                             oneField(tags.language),
-                             oneField(tags.title),
-                             tags.isDefault ? QStringLiteral("default") : QString()}
+        QString flags = stream.isDefault ? QStringLiteral("default") : QString();
+        if (stream.isForced)
+            flags += flags.isEmpty() ? QStringLiteral("forced") : QStringLiteral(",forced");
+        lines << QStringList{QString::number(number), kind, stream.codec, shape,
+                             oneField(stream.language), oneField(stream.title), flags}
                      .join(QLatin1Char('\t'));
     }
     return lines;

@@ -4,6 +4,7 @@
 
 #include "codec_tables.h"
 #include "h264_level.h"
+#include "plan_inputs.h"
 #include "profile_catalogue.h"
 #include "source_file.h"
 
@@ -41,11 +42,42 @@ bool IsH264(const CodecInfo& row) {
     return row.encoder == QLatin1String("h264");
 }
 
-void AddVideoStream(IMediaTaskConfig* config, IMediaInfo* target, const OutputSetting& setting,
-                    const SourceFile& source) {
-    const StreamSelection selection{source.videoStream(), 0};
+// What the source says of a track travels with it, copied or encoded: its language, title
+// and flags; a copy also takes the codec's own description and, for an attached file, its name.
+const char* const kTrackTags[] = {"language", "title", "default", "forced"};
+const char* const kCopyProperties[] = {"codec_parameters", "attachment", "filename", "mimetype"};
+
+template <size_t N>
+void CopyProperties(const SourceFile& source, int streamIndex, IMediaInfo* target, const char* const (&names)[N]) {
+    IStreamInfo* from = source.mediaInfo()->GetStreamInfo(static_cast<uint32_t>(streamIndex));
+    IStreamInfo* to = target->GetStreamInfo(static_cast<uint32_t>(target->GetStreamCount() - 1));
+    if (from == nullptr || to == nullptr)
+        return;
+    for (const char* name : names)
+        if (const PropertyBlob* blob = from->GetProperty(name))
+            to->SetProperty(name, blob);
+}
+
+void AddCopiedStream(IMediaTaskConfig* config, IMediaInfo* target, const SourceFile& source,
+                     const PlannedStream& planned) {
+    const int index = planned.source.index;
+    const StreamSelection selection{index, 1};
     config->AddStreamSelection(&selection);
-    const StreamRecord* original = source.mediaInfo()->GetStreamRecord(source.videoStream());
+    // The source's own description; the engine copies its texts.
+    StreamRecord record = *source.mediaInfo()->GetStreamRecord(index);
+    record.encode = 0;
+    if (planned.source.kind == PlanKind::Subtitle)
+        record.kind = StreamKindSubtitle;
+    target->AddStream(&record);
+    CopyProperties(source, index, target, kTrackTags);
+    CopyProperties(source, index, target, kCopyProperties);
+}
+
+void AddVideoStream(IMediaTaskConfig* config, IMediaInfo* target, const OutputSetting& setting,
+                    const SourceFile& source, int streamIndex) {
+    const StreamSelection selection{streamIndex, 0};
+    config->AddStreamSelection(&selection);
+    const StreamRecord* original = source.mediaInfo()->GetStreamRecord(streamIndex);
 
     StreamRecord record{};
     record.encode = 1;
@@ -91,11 +123,12 @@ void AddVideoStream(IMediaTaskConfig* config, IMediaInfo* target, const OutputSe
         record.level = codec.level;
     }
     target->AddStream(&record);
+    CopyProperties(source, streamIndex, target, kTrackTags);
 }
 
 void AddAudioStream(IMediaTaskConfig* config, IMediaInfo* target, const OutputSetting& setting,
-                    const SourceFile& source) {
-    const StreamSelection selection{source.audioStream(), 0};
+                    const SourceFile& source, int streamIndex) {
+    const StreamSelection selection{streamIndex, 0};
     config->AddStreamSelection(&selection);
 
     StreamRecord record{};
@@ -108,6 +141,7 @@ void AddAudioStream(IMediaTaskConfig* config, IMediaInfo* target, const OutputSe
     const QByteArray encoder = codecInfo(setting.audioCodec).encoder.toUtf8();
     record.codecName = const_cast<char*>(encoder.constData());
     target->AddStream(&record);
+    CopyProperties(source, streamIndex, target, kTrackTags);
 }
 
 }  // namespace
@@ -136,15 +170,21 @@ void applyProfileDefaults(const ProfileEntry& entry, OutputSetting& setting) {
     setting.audioChannels = format.defaultChannels;
     setting.copyStreams = format.copyStreams;
     setting.burnForcedSubtitles = format.burnForcedSubtitles;
+    setting.profile = format;
 }
 
 QString fillTaskConfiguration(IMediaTaskConfig* config, IMediaInfo* target,
                               const OutputSetting& setting, const SourceFile& source) {
     const QString extension = setting.extension;
     target->SetFormatName(muxerForExtension(extension).toUtf8().constData());
-    if (source.videoStream() != -1 && !setting.videoCodec.isEmpty())
-        AddVideoStream(config, target, setting, source);
-    if (source.audioStream() != -1 && !setting.audioCodec.isEmpty())
-        AddAudioStream(config, target, setting, source);
+    // Output streams follow the plan's order, which is the source's.
+    for (const PlannedStream& stream : planFor(source, setting).outputs()) {
+        if (stream.action == PlanAction::Copy)
+            AddCopiedStream(config, target, source, stream);
+        else if (stream.action == PlanAction::Encode && stream.source.kind == PlanKind::Video)
+            AddVideoStream(config, target, setting, source, stream.source.index);
+        else if (stream.action == PlanAction::Encode && stream.source.kind == PlanKind::Audio)
+            AddAudioStream(config, target, setting, source, stream.source.index);
+    }
     return extension;
 }

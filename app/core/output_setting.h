@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include "profile_catalogue.h"
 #include "vantrel/interfaces.h"
 
 struct ProfileEntry;
@@ -28,6 +29,9 @@ struct OutputSetting {
     QString audioChannels;
     bool copyStreams = false;  // copy streams that already fit instead of encoding them
     bool burnForcedSubtitles = false;
+    // The profile's own options: the codecs it takes and the device's limits. Always from the
+    // profile, never stored.
+    ProfileFormat profile;
 
     bool operator==(const OutputSetting&) const = default;
 };

@@ -27,6 +27,9 @@ PlanKind kindOf(const StreamRecord& record) {
     default:
         break;
     }
+    // Fonts are what Matroska files attach for their subtitles; FFmpeg files them as data.
+    if (record.codecName && (std::strcmp(record.codecName, "ttf") == 0 || std::strcmp(record.codecName, "otf") == 0))
+        return PlanKind::Attachment;
     const AVCodecDescriptor* descriptor =
         record.codecName ? avcodec_descriptor_get_by_name(record.codecName) : nullptr;
     if (descriptor == nullptr)
@@ -153,12 +156,17 @@ QList<SourceStream> sourceStreamsOf(const SourceFile& source) {
     return streams;
 }
 
-PlanTarget planTargetFor(const OutputSetting& setting, const ProfileFormat* profile, bool copyWhenFits) {
+TaskPlan planFor(const SourceFile& source, const OutputSetting& setting) {
+    return planTask(sourceStreamsOf(source), source.videoStream(), planTargetFor(setting), source.planChoices());
+}
+
+PlanTarget planTargetFor(const OutputSetting& setting) {
+    const ProfileFormat* profile = &setting.profile;
     PlanTarget target;
     target.muxer = muxerForExtension(setting.extension);
     target.containerName = containerDisplayName(target.muxer);
-    target.copyWhenFits = copyWhenFits;
-    target.copyAnyCodec = profile != nullptr && profile->copyAnyCodec;
+    target.copyWhenFits = setting.copyStreams;
+    target.copyAnyCodec = profile->copyAnyCodec;
     target.burnForcedSubtitles = setting.burnForcedSubtitles;
 
     target.hasVideo = !setting.videoCodec.isEmpty();
@@ -169,8 +177,7 @@ PlanTarget planTargetFor(const OutputSetting& setting, const ProfileFormat* prof
         addCodecOf(setting.videoCodec, target.videoCopyCodecs);
         sizeOf(setting.videoResolution, &target.width, &target.height);
         target.framesPerSecond = rateOf(setting.videoFrameRate);
-        if (profile != nullptr)
-            setVideoLimits(*profile, target);
+        setVideoLimits(*profile, target);
         // Rows that promise a level promise players no more than it.
         if (codec.encoder == QLatin1String("h264"))
             target.maxLevel = codec.level;
@@ -182,8 +189,7 @@ PlanTarget planTargetFor(const OutputSetting& setting, const ProfileFormat* prof
         target.audioEncoderName = setting.audioBitrate.isEmpty() ? codec.display
                                                                   : codec.display + ' ' + setting.audioBitrate + 'k';
         addCodecOf(setting.audioCodec, target.audioCopyCodecs);
-        if (profile != nullptr)
-            setAudioLimits(*profile, target);
+        setAudioLimits(*profile, target);
         // The setting's channels and rate are what the user asked for: a copy never exceeds them.
         if (const int channels = setting.audioChannels.toInt(); channels > 0)
             target.maxChannels = channels;
@@ -191,5 +197,9 @@ PlanTarget planTargetFor(const OutputSetting& setting, const ProfileFormat* prof
             target.maxSampleRate = rate;
     }
     target.maxAudioTracks = audioTracksFor(target.muxer);
+    // Subtitles are copied where the container keeps them as they are; the engine neither
+    // converts them to another format nor draws them into pictures.
+    target.convertsTextSubtitles = false;
+    target.burnsSubtitles = false;
     return target;
 }

@@ -8,14 +8,16 @@
 
 class SourceFile;
 struct OutputSetting;
-struct ProfileFormat;
 
 // Every stream of the source in its order; empty for a file not read yet.
 QList<SourceStream> sourceStreamsOf(const SourceFile& source);
 
-// profile is the entry the setting was made from (its options are the device's limits and the
-// codecs it takes); null leaves the limits open and copies only the setting's own codecs.
-PlanTarget planTargetFor(const OutputSetting& setting, const ProfileFormat* profile, bool copyWhenFits);
+// The setting's profile options are the device's limits and the codecs it takes; a setting
+// made without a profile leaves the limits open and copies only its own codecs.
+PlanTarget planTargetFor(const OutputSetting& setting);
+
+// The plan of one source's conversion with its own choice of tracks.
+TaskPlan planFor(const SourceFile& source, const OutputSetting& setting);
 
 // The codec an encoder name writes, as FFmpeg names codecs: "libxvid" gives "mpeg4".
 QString codecWrittenBy(const QString& encoder);

@@ -32,6 +32,8 @@ struct VideoOption {
     QString defaultFrameRate;  // fps or "Keep Original"
     QStringList bitrates;
     QStringList frameRates;
+
+    bool operator==(const VideoOption&) const = default;
 };
 
 struct AudioOption {
@@ -41,6 +43,8 @@ struct AudioOption {
     QString defaultSampleRate;
     QStringList bitrates;
     QStringList sampleRates;
+
+    bool operator==(const AudioOption&) const = default;
 };
 
 // What a profile converts to. Options keep the documents' order, repeats included.
@@ -59,6 +63,8 @@ struct ProfileFormat {
     bool copyStreams = true;
     bool copyAnyCodec = false;
     bool burnForcedSubtitles = false;
+
+    bool operator==(const ProfileFormat&) const = default;
 };
 
 struct ProfileEntry {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "stream_plan.h"
 #include "vantrel/interfaces.h"
 #include "vantrel/owned.h"
 
@@ -53,6 +54,9 @@ public:
     // Accepts only the index of an audio stream; while the file is being read, any index,
     // checked once it is read (a restored list's choice).
     bool setAudioStream(int index);
+    // Which tracks the conversion keeps; the defaults keep every one the target holds.
+    const PlanChoices& planChoices() const { return choices_; }
+    void setPlanChoices(const PlanChoices& choices) { choices_ = choices; }
     // The audio stream chosen while the file was being read; -1 when none was.
     int audioStreamChosenEarly() const { return audioChosenEarly_; }
     QString path() const { return path_; }
@@ -86,6 +90,7 @@ private:
     SourceState state_ = SourceState::Ready;
     QString problem_;
     int audioChosenEarly_ = -1;
+    PlanChoices choices_;
 };
 
 class SourceList {

@@ -102,6 +102,9 @@ PlannedStream planSubtitle(const SourceStream& stream, const PlanTarget& target,
                            tr("%1 cannot hold subtitles").arg(target.containerName));
         if (text == QLatin1String("copy") || text == stream.codec)
             return planned(stream, PlanAction::Copy, stream.codec, tr("kept as it is"));
+        if (!target.convertsTextSubtitles)
+            return planned(stream, PlanAction::Drop, {},
+                           tr("this version does not convert subtitles to %1 text").arg(target.containerName));
         return planned(stream, PlanAction::Convert, text,
                        tr("%1 keeps text subtitles as %2").arg(target.containerName, text));
     }
@@ -114,7 +117,7 @@ PlannedStream planSubtitle(const SourceStream& stream, const PlanTarget& target,
 // The subtitle stream burned into the picture: the user's, else the first forced one when the
 // profile asks for it.
 int burnedSubtitle(const QList<SourceStream>& source, const PlanTarget& target, const PlanChoices& choices) {
-    if (!target.hasVideo)
+    if (!target.hasVideo || !target.burnsSubtitles)
         return -1;
     for (const SourceStream& stream : source)
         if (stream.kind == PlanKind::Subtitle && stream.index == choices.burn)
@@ -211,10 +214,13 @@ TaskPlan planTask(const QList<SourceStream>& source, int videoStream, const Plan
                                     : planSubtitle(stream, target, choices));
             break;
         case PlanKind::Attachment:
-            plan.streams.append(containerHoldsAttachments(target.muxer)
-                                    ? planned(stream, PlanAction::Copy, stream.codec, tr("kept as it is"))
-                                    : planned(stream, PlanAction::Drop, {},
-                                              tr("%1 cannot hold attached files").arg(target.containerName)));
+            if (!containerHoldsAttachments(target.muxer))
+                plan.streams.append(planned(stream, PlanAction::Drop, {},
+                                            tr("%1 cannot hold attached files").arg(target.containerName)));
+            else if (!target.copiesAttachments || !target.hasVideo)
+                plan.streams.append(planned(stream, PlanAction::Drop, {}, tr("attached files are not kept")));
+            else
+                plan.streams.append(planned(stream, PlanAction::Copy, stream.codec, tr("kept as it is")));
             break;
         case PlanKind::Other:
             plan.streams.append(planned(stream, PlanAction::Drop, {}, tr("not a picture, sound or subtitle")));

@@ -56,6 +56,11 @@ struct PlanTarget {
     int maxAudioTracks = 0;  // 0: any number
 
     bool burnForcedSubtitles = false;
+
+    // What the engine can make of subtitles and attached files.
+    bool convertsTextSubtitles = true;
+    bool burnsSubtitles = true;
+    bool copiesAttachments = true;
 };
 
 // What the user chose for one file; the defaults keep every track the target can hold.

@@ -73,4 +73,51 @@ ff -f rawvideo -pix_fmt gray -s 4x4 -r 25 -i holder_lookalike.gray -c:v rawvideo
 # A name with non-ASCII characters.
 cp h264_aac.mkv "Überraschung – видео 映画.mkv"
 
+# A film as people keep them: H.264 with B-frames, English AAC (default), Japanese AC3 5.1, an
+# English SRT and a Japanese ASS track, two chapters, a title and an attached font.
+cat > film_chapters.txt <<'META'
+;FFMETADATA1
+title=A Film
+[CHAPTER]
+TIMEBASE=1/1000
+START=0
+END=1500
+title=Opening
+[CHAPTER]
+TIMEBASE=1/1000
+START=1500
+END=3000
+title=Ending
+META
+cat > film_jpn.ass <<'ASS'
+[Script Info]
+ScriptType: v4.00+
+PlayResX: 640
+PlayResY: 360
+
+[V4+ Styles]
+Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding
+Style: Default,DejaVu Sans,28,&H00FFFFFF,&H000000FF,&H00000000,&H00000000,0,0,0,0,100,100,0,0,1,2,0,2,10,10,10,1
+
+[Events]
+Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text
+Dialogue: 0,0:00:00.50,0:00:01.40,Default,,0,0,0,,Ichi
+Dialogue: 0,0:00:01.60,0:00:02.80,Default,,0,0,0,,Ni
+ASS
+font=$(fc-match -f '%{file}' sans 2>/dev/null || true)
+[[ -f "$font" ]] || font=$(find /usr/share/fonts -name '*.ttf' 2>/dev/null | head -n 1)
+attach=()
+[[ -f "$font" ]] && attach=(-attach "$font" -metadata:s:t:0 mimetype=application/x-truetype-font)
+ff -f lavfi -i "$video:duration=3" \
+   -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=3" \
+   -f lavfi -i "sine=frequency=660:sample_rate=48000:duration=3" \
+   -i subtitles.srt -i film_jpn.ass -i film_chapters.txt \
+   -map 0:v -map 1:a -map 2:a -map 3:s -map 4:s -map_metadata 5 -map_chapters 5 \
+   -c:v libx264 -preset veryfast -bf 2 -g 50 -pix_fmt yuv420p \
+   -c:a:0 aac -b:a:0 128k -ac:a:0 2 -c:a:1 ac3 -b:a:1 384k -ac:a:1 6 -c:s:0 srt -c:s:1 ass \
+   -metadata:s:a:0 language=eng -metadata:s:a:1 language=jpn -metadata:s:a:1 title=Japanese \
+   -metadata:s:s:0 language=eng -metadata:s:s:1 language=jpn \
+   -disposition:v:0 default -disposition:a:0 default -disposition:a:1 0 -disposition:s:0 0 -disposition:s:1 0 \
+   "${attach[@]}" film.mkv
+
 echo "$script_hash" > "$stamp"

@@ -126,7 +126,9 @@ TEST_F(OutputSettingTest, FillsVideoThenAudioFromTheSetting) {
     OutputSetting setting = *profiles->outputSetting();
     setting.videoFrameRate = "23.976";
     auto source = Probe("two_audio_subs.mkv");
-    ASSERT_TRUE(source->setAudioStream(2));
+    PlanChoices secondTrack;
+    secondTrack.audio = {2};
+    source->setPlanChoices(secondTrack);
     Owned<IMediaTaskConfig> config;
     QString extension;
     Owned<IMediaInfo> target = Fill(setting, *source, config, &extension);

@@ -23,6 +23,7 @@
 #include "conversion_run.h"
 #include "engine_test_support.h"
 #include "output_setting.h"
+#include "plan_inputs.h"
 #include "process_helpers.h"
 #include "profile_catalogue.h"
 #include "source_file.h"
@@ -84,17 +85,23 @@ OutputSetting WithOptions(const ProfileEntry& entry, qsizetype videoIndex, qsize
     return setting;
 }
 
-// The profile's defaults first, then every option with its own defaults, video and audio
-// options paired up in turn; with sweep, every listed value of every option on top.
+// The profile's defaults first, as shipped (copying what fits when the profile does), then
+// every option with its own defaults, video and audio options paired up in turn and always
+// encoded; with sweep, every listed value of every option on top.
 std::vector<OutputSetting> SettingsToConvert(const ProfileEntry& entry, bool sweep) {
     std::vector<OutputSetting> settings;
-    const auto add = [&settings](const OutputSetting& setting) {
+    const auto add = [&settings](OutputSetting setting) {
+        if (!settings.empty())
+            setting.copyStreams = false;
         if (std::find(settings.begin(), settings.end(), setting) == settings.end())
             settings.push_back(setting);
     };
     OutputSetting defaults;
     applyProfileDefaults(entry, defaults);
     add(defaults);
+    OutputSetting encoded = defaults;
+    encoded.copyStreams = false;
+    add(encoded);
 
     const qsizetype videos = entry.format.video.size();
     const qsizetype audios = entry.format.audio.size();
@@ -234,14 +241,29 @@ protected:
         return finished ? target : QString();
     }
 
-    void CheckOutput(const OutputSetting& setting, const QString& target);
+    void CheckOutput(const OutputSetting& setting, const QString& target, const TaskPlan& plan);
 
     Owned<IMediaManager> manager_;
     std::unique_ptr<SourceList> sources_;
     QTemporaryDir output_;
 };
 
-void ShippedProfileTest::CheckOutput(const OutputSetting& setting, const QString& target) {
+// Whether the plan copies the stream of the given kind.
+bool Copies(const TaskPlan& plan, PlanKind kind) {
+    for (const PlannedStream& stream : plan.outputs())
+        if (stream.source.kind == kind)
+            return stream.action == PlanAction::Copy;
+    return false;
+}
+
+int Outputs(const TaskPlan& plan, PlanKind kind) {
+    int count = 0;
+    for (const PlannedStream& stream : plan.outputs())
+        count += stream.source.kind == kind ? 1 : 0;
+    return count;
+}
+
+void ShippedProfileTest::CheckOutput(const OutputSetting& setting, const QString& target, const TaskPlan& plan) {
     const std::string path = target.toStdString();
     std::string errors;
     EXPECT_TRUE(DecodesCleanly(path, &errors)) << errors;
@@ -253,7 +275,18 @@ void ShippedProfileTest::CheckOutput(const OutputSetting& setting, const QString
         const QJsonObject s = value.toObject();
         const QString type = s["codec_type"].toString();
         EXPECT_GT(s["nb_read_frames"].toString().toInt(), 0) << "no " << qPrintable(type) << " frames";
-        if (type == "video") {
+        if (type == "video" && Copies(plan, PlanKind::Video)) {
+            ++videoStreams;
+            EXPECT_EQ(s["codec_name"].toString(), "h264");
+            EXPECT_EQ(s["width"].toInt(), 640);
+            EXPECT_EQ(s["height"].toInt(), 360);
+            EXPECT_NEAR(FramesPerSecond(s["avg_frame_rate"].toString()), 25.0, 0.05);
+        } else if (type == "audio" && Copies(plan, PlanKind::Audio)) {
+            ++audioStreams;
+            EXPECT_EQ(s["codec_name"].toString(), "aac");
+            EXPECT_EQ(s["sample_rate"].toString(), "48000");
+            EXPECT_EQ(s["channels"].toInt(), 2);
+        } else if (type == "video") {
             ++videoStreams;
             EXPECT_EQ(s["codec_name"].toString(), ProbedCodec(codecInfo(setting.videoCodec).encoder));
             // The source is 640x360 at 25 fps.
@@ -287,6 +320,8 @@ void ShippedProfileTest::CheckOutput(const OutputSetting& setting, const QString
     }
     EXPECT_EQ(videoStreams, setting.videoCodec.isEmpty() ? 0 : 1);
     EXPECT_EQ(audioStreams, setting.audioCodec.isEmpty() ? 0 : 1);
+    EXPECT_EQ(videoStreams, Outputs(plan, PlanKind::Video));
+    EXPECT_EQ(audioStreams, Outputs(plan, PlanKind::Audio));
 }
 
 }  // namespace
@@ -302,7 +337,7 @@ TEST_P(ShippedProfileTest, ConvertsToWhatTheProfilePromises) {
         SCOPED_TRACE(Describe(settings[i]));
         const QString target = Convert(settings[i], static_cast<int>(i));
         if (!target.isEmpty())
-            CheckOutput(settings[i], target);
+            CheckOutput(settings[i], target, planFor(*sources_->at(0), settings[i]));
     }
     RecordProperty("conversions", static_cast<int>(settings.size()));
 }
