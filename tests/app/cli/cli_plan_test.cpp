@@ -1,0 +1,166 @@
+// What corvane-cli copies, encodes and drops (--plan), and outputs that keep what was copied
+// bit for bit, every chosen track with its tags, and the chapters.
+#include <QDir>
+#include <QStringList>
+
+#include "cli_fixture.h"
+
+namespace {
+
+class CliPlanTest : public CliTest {
+protected:
+    // The plan of one file, as --plan prints it.
+    QJsonObject Plan(const QStringList& arguments) {
+        const CliResult result = Run(QStringList{"--plan"} + arguments);
+        EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+        const QJsonArray plans = QJsonDocument::fromJson(result.out.toUtf8()).object()["plans"].toArray();
+        EXPECT_EQ(plans.size(), 1) << result.out.toStdString();
+        return plans.isEmpty() ? QJsonObject() : plans[0].toObject();
+    }
+
+    static QStringList Actions(const QJsonObject& plan) {
+        QStringList actions;
+        for (const QJsonValue& stream : plan["streams"].toArray())
+            actions.append(stream.toObject()["action"].toString());
+        return actions;
+    }
+
+    // Converts and returns the one output's path.
+    QString Convert(const QStringList& arguments) {
+        const CliResult result = Run(QStringList{"--json", "--output", output_} + arguments);
+        EXPECT_EQ(result.exitCode, 0) << result.err.toStdString() << result.out.toStdString();
+        const QJsonArray outputs = Outputs(result);
+        return outputs.isEmpty() ? QString() : outputs[0].toObject()["target"].toString();
+    }
+
+    // The packet hashes of one stream, in order: equal lists mean the same packets.
+    static QStringList PacketHashes(const QString& path, const char* stream) {
+        const CommandResult hashes = RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(path.toStdString()) +
+                                                " -map 0:" + stream + " -c copy -f framemd5 -");
+        QStringList list;
+        for (const QString& line : QString::fromStdString(hashes.output).split('\n')) {
+            if (line.startsWith('#') || line.trimmed().isEmpty())
+                continue;
+            list.append(line.section(',', 5, 5).trimmed());  // side data may follow
+        }
+        return list;
+    }
+
+    // Equal packet lists, or the first place they differ.
+    static ::testing::AssertionResult SamePackets(const QStringList& output, const QStringList& source) {
+        if (output == source)
+            return ::testing::AssertionSuccess();
+        for (qsizetype i = 0; i < std::min(output.size(), source.size()); ++i)
+            if (output[i] != source[i])
+                return ::testing::AssertionFailure() << "packet " << i << " differs";
+        return ::testing::AssertionFailure() << output.size() << " packets against " << source.size();
+    }
+
+    static std::string Probe(const QString& path, const char* stream, const char* entries) {
+        return ProbeValue(path.toStdString(), stream, entries);
+    }
+};
+
+}  // namespace
+
+TEST_F(CliPlanTest, SameAsSourceCopiesEveryTrackAnMp4HoldsBitForBit) {
+    const QString film = Media("film.mkv");
+    const QJsonObject plan = Plan({"--profile", "1007", film});
+    EXPECT_EQ(Actions(plan), (QStringList{"copy", "copy", "copy", "drop", "drop", "drop"}));
+    EXPECT_TRUE(plan["chapters"].toBool());
+    for (const QJsonValue& stream : plan["streams"].toArray())
+        EXPECT_FALSE(stream.toObject()["reason"].toString().isEmpty()) << stream.toObject()["index"].toInt();
+    EXPECT_EQ(plan["streams"].toArray()[2].toObject()["language"].toString(), "jpn");
+    EXPECT_TRUE(plan["summary"].toString().startsWith("Video H.264")) << plan["summary"].toString().toStdString();
+    // Scripts read it: the same file gives the same text.
+    EXPECT_EQ(Run({"--plan", "--profile", "1007", film}).out, Run({"--plan", "--profile", "1007", film}).out);
+
+    const QString output = Convert({"--profile", "1007", film});
+    ASSERT_TRUE(output.endsWith(".mp4")) << output.toStdString();
+    std::string errors;
+    EXPECT_TRUE(DecodesCleanly(output.toStdString(), &errors)) << errors;
+    for (const char* stream : {"v:0", "a:0", "a:1"}) {
+        const QStringList source = PacketHashes(film, stream);
+        ASSERT_GT(source.size(), 10) << stream;
+        EXPECT_TRUE(SamePackets(PacketHashes(output, stream), source)) << stream;
+    }
+    EXPECT_EQ(Probe(output, "a:0", "stream_tags=language"), "eng");
+    EXPECT_EQ(Probe(output, "a:1", "stream_tags=language"), "jpn");
+    EXPECT_EQ(Probe(output, "a:0", "stream_disposition=default"), "1");
+    EXPECT_EQ(Probe(output, "a:1", "stream_disposition=default"), "0");
+    const CommandResult chapters = RunCommand("ffprobe -v error -show_entries chapter_tags=title -of csv=p=0 " +
+                                              ShellQuote(output.toStdString()));
+    EXPECT_EQ(QString::fromStdString(chapters.output).split('\n', Qt::SkipEmptyParts),
+              (QStringList{"Opening", "Ending"}));
+}
+
+TEST_F(CliPlanTest, KeepEverythingCopiesEveryStreamAndTheFont) {
+    const QString film = Media("film.mkv");
+    const QJsonObject plan = Plan({"--profile", "1008", film});
+    const QStringList actions = Actions(plan);
+    EXPECT_FALSE(actions.contains("encode")) << actions.join(',').toStdString();
+    EXPECT_FALSE(actions.contains("drop")) << actions.join(',').toStdString();
+
+    const QString output = Convert({"--profile", "1008", film});
+    ASSERT_TRUE(output.endsWith(".mkv")) << output.toStdString();
+    const CommandResult streams = RunCommand("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " +
+                                             ShellQuote(output.toStdString()));
+    const CommandResult original = RunCommand("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " +
+                                              ShellQuote(film.toStdString()));
+    EXPECT_EQ(streams.output, original.output);
+    for (const char* stream : {"v:0", "a:0", "a:1", "s:0", "s:1"})
+        EXPECT_TRUE(SamePackets(PacketHashes(output, stream), PacketHashes(film, stream))) << stream;
+    EXPECT_EQ(Probe(output, "s:1", "stream_tags=language"), "jpn");
+    EXPECT_EQ(Probe(output, "", "format_tags=title"), "A Film");
+
+    // The user's choice: the Japanese track alone, no subtitles.
+    const QString chosen = Convert({"--profile", "1008", "--audio", "2", "--subtitles", "none", film});
+    const CommandResult kept = RunCommand("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " +
+                                          ShellQuote(chosen.toStdString()));
+    QStringList codecs = QString::fromStdString(kept.output).split('\n', Qt::SkipEmptyParts);
+    codecs.removeAll("ttf");
+    EXPECT_EQ(codecs, (QStringList{"h264", "ac3"}));
+}
+
+TEST_F(CliPlanTest, APictureOverTheDevicesLimitsIsEncodedWhileTheSoundIsCopied) {
+    // 1440p is more than the phone profile's largest size; AAC at 44.1 kHz is what it plays.
+    const QString source = home_.path() + "/large.mkv";
+    MakeMedia("-f lavfi -i testsrc2=size=2560x1440:rate=25:duration=2 "
+              "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 "
+              "-c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -ac 2",
+              source);
+    const QJsonObject plan = Plan({"--profile", "1101", source});
+    ASSERT_EQ(Actions(plan), (QStringList{"encode", "copy"}));
+
+    const QString output = Convert({"--profile", "1101", source});
+    ASSERT_FALSE(output.isEmpty());
+    EXPECT_LE(std::stoi(Probe(output, "v:0", "stream=width")), 1920);
+    EXPECT_TRUE(SamePackets(PacketHashes(output, "a:0"), PacketHashes(source, "a:0")));
+    // Picture and sound start and end together, within one frame of the target's rate.
+    const double frame = 1.0 / 25;
+    EXPECT_NEAR(std::stod(Probe(output, "v:0", "stream=start_time")),
+                std::stod(Probe(output, "a:0", "stream=start_time")), frame);
+    const auto end = [&](const char* stream) {
+        return std::stod(Probe(output, stream, "stream=start_time")) + std::stod(Probe(output, stream, "stream=duration"));
+    };
+    EXPECT_NEAR(end("v:0"), end("a:0"), frame + 1024.0 / 44100) << "a frame of each";
+}
+
+TEST_F(CliPlanTest, AnAviKeepsTheDefaultTrackAndSaysWhyTheRestIsDropped) {
+    const QJsonObject plan = Plan({"--profile", "1002", Media("film.mkv")});
+    const QJsonArray streams = plan["streams"].toArray();
+    ASSERT_EQ(streams.size(), 6);
+    EXPECT_EQ(streams[0].toObject()["action"].toString(), "encode");
+    EXPECT_NE(streams[1].toObject()["action"].toString(), "drop") << "the default track stays";
+    EXPECT_EQ(streams[2].toObject()["action"].toString(), "drop");
+    EXPECT_TRUE(streams[2].toObject()["reason"].toString().contains("one audio track")) << streams[2].toObject()["reason"].toString().toStdString();
+    for (int subtitle : {3, 4}) {
+        EXPECT_EQ(streams[subtitle].toObject()["action"].toString(), "drop");
+        EXPECT_TRUE(streams[subtitle].toObject()["reason"].toString().contains("AVI"));
+    }
+    EXPECT_FALSE(plan["chapters"].toBool());
+
+    const CliResult wrong = Run({"--plan", "--profile", "1002", "--burn", "3", Media("film.mkv")});
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_TRUE(wrong.err.contains("has 2 subtitle tracks")) << wrong.err.toStdString();
+}
