@@ -6,6 +6,8 @@
 #   clip   a 1-second source, where start-up and shutdown count
 #   four   four copies of A: corvane-cli with its automatic task count against ffmpeg one by one
 #   1080p  a 60-second 1080p source: CPU of the busiest single thread (the critical path)
+#   remux  a 10-minute 1080p H.264 + AAC film to MP4 with profile 1007 (every stream copied)
+#          against ffmpeg -map 0 -c copy
 # Each pair runs three times, interleaved, and the best run of each counts. Prints wall and
 # CPU time ratios, peak memory, and the busiest threads.
 # Usage: run_bench.sh BUILD_DIR
@@ -29,6 +31,17 @@ make_source noisy 1280x720 20 ",noise=alls=60:allf=t" -b:v 60M -maxrate 60M -buf
 make_source clip 1280x720 1 ""
 make_source big 1920x1080 60 ""
 for i in 1 2 3 4; do cp "$work/source.mkv" "$work/movie$i.mkv"; done
+# The 10-minute film is kept between runs: 20 seconds encoded once, repeated by copying.
+cache="$build/bench-cache"
+remux="$cache/film-10min.mkv"
+if [[ ! -f "$remux" ]]; then
+  mkdir -p "$cache"
+  ffmpeg -nostdin -v error -y -f lavfi -i "testsrc2=size=1920x1080:rate=25:duration=20" \
+    -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=20" \
+    -c:v libx264 -preset ultrafast -g 250 -c:a aac -b:a 128k -ac 2 "$cache/film-20s.mkv"
+  ffmpeg -nostdin -v error -y -stream_loop 29 -i "$cache/film-20s.mkv" -map 0 -c copy "$remux"
+fi
+export remux
 
 # corvane-cli converts with the stored output setting: profile 1003 adjusted to the values above.
 cat > "$work/appdata/config/corvane/app_config.xml" <<'INI'
@@ -94,6 +107,8 @@ for round in 1 2 3; do
   done
   measure cli-four bash -c 'cli_run "$work/out-cli/four" auto "$work"/movie{1,2,3,4}.mkv'
   measure ffmpeg-four bash -c 'for i in 1 2 3 4; do ffmpeg_one "$work/movie$i.mkv" "$work/out-ffmpeg/four$i.mp4"; done'
+  measure cli-remux bash -c 'cli_run "$work/out-cli/remux" 1 --profile 1007 "$remux"'
+  measure ffmpeg-remux bash -c 'ffmpeg -nostdin -v error -y -i "$remux" -map 0 -c copy "$work/out-ffmpeg/remux.mp4"'
   busiest cli-big bash -c 'exec env appdata="$work/appdata" "$cli" --parallel 1 --output "$work/out-cli/big$0" "$work/big.mkv"' "$round"
   busiest ffmpeg-big bash -c 'exec ffmpeg -nostdin -v error -y -i "$work/big.mkv" -c:v libx264 -profile:v baseline -level 3.1 -s 640x480 -r 25 -b:v 1500k -c:a aac -b:a 128k -ar 44100 -ac 2 "$work/out-ffmpeg/big.mp4"'
 done
@@ -112,6 +127,10 @@ report source "A: 720p 20 s"
 report noisy "60 Mbit/s 720p 20 s"
 report clip "1-second clip"
 report four "four files (automatic)"
+report remux "remux 10 min to MP4"
+read -r rw _ rm < "$work/cli-remux.time"
+printf "remux speed: %.0fx real time, peak memory %.1f MB\n\n" "$(echo "600 / $rw" | bc -l)" \
+  "$(echo "$rm / 1024" | bc -l)"
 cb=$(cat "$work/cli-big.thread"); fb=$(cat "$work/ffmpeg-big.thread")
 printf "%-22s %8s\n" "1080p 60 s" "busiest thread cpu s"
 printf "%-22s %8.2f\n%-22s %8.2f\n%-22s %8.2f\n\n" "corvane-cli" "$cb" "ffmpeg" "$fb" \
