@@ -209,9 +209,13 @@ TaskPlan planTask(const QList<SourceStream>& source, int videoStream, const Plan
                 plan.streams.append(planned(stream, PlanAction::Drop, {}, tr("the profile keeps only the sound")));
                 break;
             }
-            plan.streams.append(stream.index == burn
-                                    ? planned(stream, PlanAction::Burn, {}, tr("burned into the picture"))
-                                    : planSubtitle(stream, target, choices));
+            if (stream.index == burn)
+                plan.streams.append(planned(stream, PlanAction::Burn, {}, tr("burned into the picture")));
+            else if (stream.index == choices.burn && !target.burnsSubtitles)
+                plan.streams.append(planned(stream, PlanAction::Drop, {},
+                                            tr("this version cannot burn subtitles into the picture")));
+            else
+                plan.streams.append(planSubtitle(stream, target, choices));
             break;
         case PlanKind::Attachment:
             if (!containerHoldsAttachments(target.muxer))

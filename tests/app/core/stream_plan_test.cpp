@@ -244,6 +244,14 @@ TEST(StreamPlan, ChoicesPickTracksAndABurnedSubtitleForcesTheEncode) {
     EXPECT_EQ(plan.burned()->source.index, 3);
     EXPECT_EQ(ActionOf(plan, 0), PlanAction::Encode) << "a copied picture cannot show a burned subtitle";
 
+    // Where nothing can burn, the chosen track is not quietly kept as a track either.
+    PlanTarget cannotBurn = SameAsSourceMp4();
+    cannotBurn.burnsSubtitles = false;
+    plan = planTask(Film(), 0, cannotBurn, choices);
+    EXPECT_EQ(ActionOf(plan, 3), PlanAction::Drop);
+    EXPECT_TRUE(StreamOf(plan, 3).reason.contains("burn")) << StreamOf(plan, 3).reason.toStdString();
+    EXPECT_EQ(ActionOf(plan, 0), PlanAction::Copy);
+
     // "Burn forced subtitles": the first forced track, when the user chose none.
     QList<SourceStream> film = Film();
     film[4].isForced = true;
