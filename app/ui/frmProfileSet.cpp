@@ -188,6 +188,7 @@ void frmProfileSet::showSetting(const OutputSetting& setting) {
 
     ui_->gbxVideo->setEnabled(ui_->cbxVCodec->count() > 0);
     ui_->gbxAudio->setEnabled(ui_->cbxACodec->count() > 0);
+    ui_->chkCopyStreams->setChecked(setting.copyStreams);
 }
 
 void frmProfileSet::on_btnOK_clicked() {
@@ -204,6 +205,7 @@ void frmProfileSet::on_btnOK_clicked() {
             setting_->audioChannels = ui_->cbxAChannel->currentText();
             setting_->audioBitrate = ui_->cbxABitrate->currentText();
         }
+        setting_->copyStreams = ui_->chkCopyStreams->isChecked();
     }
     accept();
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QPushButton>
@@ -264,7 +265,12 @@ TEST_F(ProfileSetTest, OkWritesTheChoicesBack) {
     Choose("cbxAChannel", "2");
     Choose("cbxABitrate", "192");
     Choose("cbxASample", "32000");
+    auto* copy = dialog_.findChild<QCheckBox*>("chkCopyStreams");
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->isChecked(), setting_.copyStreams);
+    copy->setChecked(!setting_.copyStreams);
     OutputSetting expected = setting_;
+    expected.copyStreams = !setting_.copyStreams;
     expected.videoCodec = "MP4V";
     expected.videoResolution = "176*144";
     expected.videoBitrate = "200";
