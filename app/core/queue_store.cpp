@@ -33,8 +33,13 @@ OutcomeKind kindOf(const QString& name) {
 bool QueueStore::save(const QList<QueuedFile>& files) const {
     QJsonArray list;
     for (const QueuedFile& file : files) {
-        QJsonObject entry{{"path", file.path}, {"audioStream", file.audioStream},
-                          {"outcome", kindName(file.outcome.kind)}};
+        QJsonObject entry{{"path", file.path}, {"outcome", kindName(file.outcome.kind)}};
+        if (!file.audio.isEmpty()) {
+            QJsonArray audio;
+            for (int stream : file.audio)
+                audio.append(stream);
+            entry.insert("audio", audio);
+        }
         if (!file.outcome.reason.isEmpty())
             entry.insert("reason", file.outcome.reason);
         if (!file.target.isEmpty())
@@ -62,7 +67,11 @@ QList<QueuedFile> QueueStore::load() const {
         file.path = entry.value("path").toString();
         if (file.path.isEmpty())
             continue;
-        file.audioStream = entry.value("audioStream").toInt(-1);
+        // Lists saved before tracks could be combined hold an "audioStream" for every file, the
+        // chosen one or the default alike: they come back keeping every track.
+        for (const QJsonValue& stream : entry.value("audio").toArray())
+            if (stream.isDouble() && stream.toInt(-1) >= 0 && !file.audio.contains(stream.toInt()))
+                file.audio.append(stream.toInt());
         file.outcome.kind = kindOf(entry.value("outcome").toString());
         file.outcome.reason = entry.value("reason").toString();
         file.target = entry.value("target").toString();

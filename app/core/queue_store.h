@@ -1,5 +1,5 @@
 // The window's list of files, kept in the data folder as it changes so that a restart, a
-// crash or a power cut does not forget it: each file with its chosen audio track and what
+// crash or a power cut does not forget it: each file with its chosen audio tracks and what
 // became of it. A file that was converting when the program ended comes back as interrupted.
 #pragma once
 
@@ -10,7 +10,7 @@
 
 struct QueuedFile {
     QString path;
-    int audioStream = -1;  // container stream index; -1 for the file's own choice
+    QList<int> audio;      // the audio streams kept (container indexes); empty for every one
     TaskOutcome outcome;   // Pending when it has not run, or not to its end
     QString target;        // the output, for finished files
     bool converting = false;

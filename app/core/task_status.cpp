@@ -50,18 +50,3 @@ TaskStatusView taskStatusView(int state, double progress, qint64 elapsedSeconds)
     return view;
 }
 
-qint64 estimatedOutputBytes(const OutputSetting& setting, double durationSeconds, bool sourceHasVideo) {
-    qint64 bitsPerSecond = 0;
-    if (sourceHasVideo && !setting.videoCodec.isEmpty())
-        bitsPerSecond += static_cast<qint64>(setting.videoBitrate.toInt()) * 1000;
-    if (!setting.audioCodec.isEmpty())
-        bitsPerSecond += static_cast<qint64>(setting.audioBitrate.toInt()) * 1000;
-    return static_cast<qint64>(durationSeconds * static_cast<double>(bitsPerSecond) / 8.0);
-}
-
-QString targetInfoText(const OutputSetting& setting, double durationSeconds, bool sourceHasVideo) {
-    const bool video = sourceHasVideo && !setting.videoCodec.isEmpty();
-    const QString shape = video ? setting.videoResolution
-                                : QCoreApplication::translate("TaskStatus", "audio only");
-    return shape + ' ' + formatSize(estimatedOutputBytes(setting, durationSeconds, sourceHasVideo));
-}

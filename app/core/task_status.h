@@ -33,8 +33,3 @@ TaskStatusView taskStatusView(int state, double progress, qint64 elapsedSeconds)
 // "hh:mm:ss" (wrapping past 24 hours like a clock).
 QString clockText(qint64 seconds);
 
-// Estimated output size from the setting's bit rates: video's (when the source has pictures
-// and the profile a video codec) plus audio's.
-qint64 estimatedOutputBytes(const OutputSetting& setting, double durationSeconds, bool sourceHasVideo);
-// "<resolution> <size>", e.g. "640*480 7.15 MB", or "audio only 2.29 MB".
-QString targetInfoText(const OutputSetting& setting, double durationSeconds, bool sourceHasVideo);

@@ -132,7 +132,8 @@ QString audioTrackLabel(const SourceFile& source, int streamIndex) {
         names << language;
     else if (!namesNoLanguage(tags.language))
         names << tags.language;  // a code Qt does not know still tells the user something
-    if (!tags.title.isEmpty())
+    // A title that only repeats the language ("Japanese") says nothing new.
+    if (!tags.title.isEmpty() && !names.contains(tags.title, Qt::CaseInsensitive))
         names << tags.title;
 
     QStringList format;

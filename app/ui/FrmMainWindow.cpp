@@ -42,7 +42,7 @@ namespace {
 constexpr int kEventCheckMs = 100;
 constexpr int kProgressRefreshMs = 2000;
 constexpr int kSourceRole = Qt::UserRole + 1;
-constexpr int kRowHeight = 80;
+constexpr int kRowHeight = 96;
 // Time spent making rows in one turn of the event loop when many files come at once (a row
 // takes a millisecond or more): the window keeps answering while a long list fills in.
 constexpr int kRowBuildBudgetMs = 10;
@@ -358,8 +358,10 @@ void FrmMainWindow::restoreQueue(const QString& file) {
     // Read like added files; a file gone since comes back saying so, for the user to remove.
     for (const QueuedFile& entry : files) {
         SourceFile* source = prober_->add(entry.path);
-        if (entry.audioStream >= 0)
-            source->setAudioStream(entry.audioStream);  // checked once the file is read
+        // Checked against the file's tracks once it is read.
+        PlanChoices choices = source->planChoices();
+        choices.audio = entry.audio;
+        source->setPlanChoices(choices);
     }
     rebuildTaskRows();
     for (int i = 0; i < files.size(); ++i) {
@@ -386,7 +388,7 @@ void FrmMainWindow::saveQueue() {
         const QTaskWidget* row = taskRow(i);
         QueuedFile file;
         file.path = source->path();
-        file.audioStream = source->audioStream();
+        file.audio = source->planChoices().audio;
         if (row != nullptr) {
             file.outcome = row->outcome();
             file.target = row->outcomeTarget();

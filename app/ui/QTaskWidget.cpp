@@ -1,11 +1,17 @@
 #include "QTaskWidget.h"
 
+#include <QAbstractItemView>
 #include <QEvent>
-#include <algorithm>
 #include <QFileInfo>
+#include <QMouseEvent>
 #include <QPixmap>
+#include <QStandardItemModel>
+#include <algorithm>
 
 #include "output_setting.h"
+#include "plan_inputs.h"
+#include "plan_text.h"
+#include "size_estimate.h"
 #include "source_file.h"
 #include "task_status.h"
 #include "track_labels.h"
@@ -28,6 +34,8 @@ const QImage& placeholderThumbnail() {
     return picture;
 }
 
+constexpr int kStreamRole = Qt::UserRole + 1;  // a track entry's stream index
+
 }  // namespace
 
 QTaskWidget::QTaskWidget(SourceFile* source, QWidget* parent)
@@ -44,6 +52,18 @@ QTaskWidget::QTaskWidget(SourceFile* source, QWidget* parent)
     ui_->btnDel->setToolTip(tr("Remove this task"));
     // Labels may be long ("2: Japanese, Commentary — AC3 5.1"): the list shows them whole.
     ui_->cbxAudioIndex->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    audioModel_ = new QStandardItemModel(ui_->cbxAudioIndex);
+    ui_->cbxAudioIndex->setModel(audioModel_);
+    // A click on a track ticks it and leaves the list open for the next; the combo box's own
+    // filter, which would close it, is installed with the view and so runs after this one.
+    ui_->cbxAudioIndex->view()->viewport()->installEventFilter(this);
+    ui_->cbxAudioIndex->installEventFilter(this);
+    // A row being read keeps the plan's place, so the lines do not move once it is known.
+    for (QWidget* planPart : {static_cast<QWidget*>(ui_->lblPlanCaption), static_cast<QWidget*>(ui_->lblPlan)}) {
+        QSizePolicy policy = planPart->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        planPart->setSizePolicy(policy);
+    }
     showSource();
 }
 
@@ -73,27 +93,114 @@ void QTaskWidget::showSource() {
         ui_->progressBar->hide();
     }
     fillAudioChooser();
+    refreshTargetInfo();
 }
 
 void QTaskWidget::fillAudioChooser() {
-    const bool hasAudio = source_->isReady() && source_->audioStream() != -1;
+    const QList<int> streams = audioStreams();
+    const bool hasAudio = !streams.isEmpty();
     ui_->cbxAudioIndex->setVisible(hasAudio);
     ui_->lblAudio->setVisible(hasAudio);
     if (!hasAudio)
         return;
-    // Filling the chooser must not reach the slot; the file's default track is the choice,
-    // unless one was chosen before the file was read (a restored list).
     const QSignalBlocker blocker(ui_->cbxAudioIndex);
-    ui_->cbxAudioIndex->clear();
-    IMediaInfo* info = source_->mediaInfo();
-    for (int i = 0; i < info->GetStreamCount(); ++i)
-        if (info->GetStreamRecord(i)->kind == StreamKindAudio)
-            ui_->cbxAudioIndex->addItem(audioTrackLabel(*source_, i), i);
-    const int early = source_->audioStreamChosenEarly();
-    const int chosen = early >= 0 && ui_->cbxAudioIndex->findData(early) >= 0 ? early : defaultAudioStream(*source_);
-    source_->setAudioStream(chosen);
-    ui_->cbxAudioIndex->setCurrentIndex(std::max(0, ui_->cbxAudioIndex->findData(chosen)));
-    ui_->cbxAudioIndex->setToolTip(ui_->cbxAudioIndex->currentText());
+    audioModel_->clear();
+    audioModel_->appendRow(new QStandardItem(tr("All audio tracks")));
+    for (int stream : streams) {
+        // Ticked by the row, not by the view: the last ticked track must stay ticked.
+        auto* item = new QStandardItem(audioTrackLabel(*source_, stream));
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        item->setData(stream, kStreamRole);
+        audioModel_->appendRow(item);
+    }
+    // A choice made before the file was read (a restored list) holds for the tracks it has.
+    QList<int> chosen;
+    for (int stream : source_->planChoices().audio)
+        if (streams.contains(stream) && !chosen.contains(stream))
+            chosen.append(stream);
+    PlanChoices choices = source_->planChoices();
+    choices.audio = chosen.size() == streams.size() ? QList<int>() : chosen;
+    source_->setPlanChoices(choices);
+    source_->setAudioStream(chosen.isEmpty() ? defaultAudioStream(*source_) : chosen.first());
+    showAudioChoice();
+}
+
+QList<int> QTaskWidget::audioStreams() const {
+    QList<int> streams;
+    IMediaInfo* info = source_->isReady() ? source_->mediaInfo() : nullptr;
+    for (int i = 0; info != nullptr && i < info->GetStreamCount(); ++i)
+        if (const StreamRecord* record = info->GetStreamRecord(i); record && record->kind == StreamKindAudio)
+            streams.append(i);
+    return streams;
+}
+
+void QTaskWidget::showAudioChoice() {
+    const QList<int>& chosen = source_->planChoices().audio;
+    QComboBox* chooser = ui_->cbxAudioIndex;
+    const QSignalBlocker blocker(chooser);
+    int onlyRow = 0;
+    QStringList labels;
+    for (int row = 1; row < audioModel_->rowCount(); ++row) {
+        QStandardItem* item = audioModel_->item(row);
+        const bool ticked = chosen.isEmpty() || chosen.contains(item->data(kStreamRole).toInt());
+        item->setData(ticked ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
+        if (ticked) {
+            labels.append(item->text());
+            onlyRow = row;
+        }
+    }
+    if (chosen.isEmpty()) {
+        chooser->setCurrentIndex(0);
+        chooser->setToolTip(tr("Every audio track the output can hold"));
+        return;
+    }
+    // Several tracks but not all: no entry says that, the empty choice's placeholder does.
+    chooser->setPlaceholderText(tr("%1 of %2 tracks").arg(chosen.size()).arg(audioModel_->rowCount() - 1));
+    chooser->setCurrentIndex(chosen.size() == 1 ? onlyRow : -1);
+    chooser->setToolTip(labels.join('\n'));
+}
+
+void QTaskWidget::setAudioChoice(const QList<int>& streams) {
+    PlanChoices choices = source_->planChoices();
+    choices.audio = streams.size() == audioStreams().size() ? QList<int>() : streams;
+    source_->setPlanChoices(choices);
+    // What still shows a single track shows the first one kept.
+    source_->setAudioStream(choices.audio.isEmpty() ? defaultAudioStream(*source_) : choices.audio.first());
+    showAudioChoice();
+    refreshTargetInfo();
+}
+
+void QTaskWidget::chooseAudioStreams(const QList<int>& streams) {
+    if (!source_->isReady()) {
+        PlanChoices choices = source_->planChoices();
+        choices.audio = streams;
+        source_->setPlanChoices(choices);
+        return;
+    }
+    QList<int> kept;
+    for (int stream : audioStreams())
+        if (streams.contains(stream))
+            kept.append(stream);
+    setAudioChoice(kept);
+}
+
+void QTaskWidget::toggleAudioStream(int streamIndex) {
+    const QList<int> streams = audioStreams();
+    if (!streams.contains(streamIndex))
+        return;
+    QList<int> chosen = source_->planChoices().audio;
+    if (chosen.isEmpty())
+        chosen = streams;
+    if (chosen.contains(streamIndex)) {
+        if (chosen.size() == 1)
+            return;
+        chosen.removeAll(streamIndex);
+    } else {
+        chosen.append(streamIndex);
+        std::sort(chosen.begin(), chosen.end());
+    }
+    setAudioChoice(chosen);
+    emit audioStreamChosen();
 }
 
 QTaskWidget::~QTaskWidget() = default;
@@ -109,11 +216,31 @@ void QTaskWidget::setThumbnail(const QImage& image) {
 }
 
 void QTaskWidget::setTargetInfo(const OutputSetting& setting) {
-    if (!source_->isReady()) {
+    setting_ = std::make_unique<OutputSetting>(setting);
+    refreshTargetInfo();
+}
+
+void QTaskWidget::refreshTargetInfo() {
+    const bool known = source_->isReady() && setting_ != nullptr;
+    ui_->lblPlanCaption->setVisible(known);
+    ui_->lblPlan->setVisible(known);
+    if (!known) {
         ui_->lblOutInfo->clear();
+        ui_->lblPlan->clear();
+        ui_->lblPlan->setToolTip({});
         return;
     }
-    ui_->lblOutInfo->setText(targetInfoText(setting, source_->duration(), source_->videoStream() >= 0));
+    const TaskPlan plan = planFor(*source_, *setting_);
+    const auto video = std::find_if(plan.streams.begin(), plan.streams.end(), [](const PlannedStream& stream) {
+        return stream.source.kind == PlanKind::Video && stream.action != PlanAction::Drop;
+    });
+    QString shape = tr("audio only");
+    if (video != plan.streams.end())
+        shape = video->action == PlanAction::Copy ? source_->resolutionText() : setting_->videoResolution;
+    ui_->lblOutInfo->setText(shape + ' ' + formatSize(plannedOutputBytes(plan, *source_, *setting_)));
+    const QString summary = planSummary(plan);
+    ui_->lblPlan->setText(summary);
+    ui_->lblPlan->setToolTip(summary + QStringLiteral("\n\n") + planDetails(plan));
 }
 
 void QTaskWidget::setRunMode(bool on) {
@@ -225,6 +352,17 @@ bool QTaskWidget::eventFilter(QObject* watched, QEvent* event) {
     // The line's own width decides how much of the reason fits.
     if (watched == ui_->lblOutcome && event->type() == QEvent::Resize)
         refreshOutcomeLine();
+    // Turning the wheel over the closed chooser would tick and untick tracks unseen.
+    if (watched == ui_->cbxAudioIndex && event->type() == QEvent::Wheel)
+        return true;
+    if (watched == ui_->cbxAudioIndex->view()->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        const auto* click = static_cast<QMouseEvent*>(event);
+        const QModelIndex entry = ui_->cbxAudioIndex->view()->indexAt(click->position().toPoint());
+        if (click->button() == Qt::LeftButton && entry.isValid() && entry.row() > 0) {
+            toggleAudioStream(entry.data(kStreamRole).toInt());
+            return true;
+        }
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -281,21 +419,15 @@ void QTaskWidget::on_btnDel_clicked() {
     emit btnDelclick(source_);
 }
 
-void QTaskWidget::on_cbxAudioIndex_currentIndexChanged(int index) {
-    ui_->cbxAudioIndex->setToolTip(ui_->cbxAudioIndex->currentText());
-    if (index >= 0 && source_->setAudioStream(ui_->cbxAudioIndex->itemData(index).toInt()))
-        emit audioStreamChosen();
-}
-
-void QTaskWidget::selectAudioStream(int streamIndex) {
-    // Not read yet: the file takes the choice once it is, if the stream is one of its tracks.
-    if (source_->state() == SourceState::Reading) {
-        source_->setAudioStream(streamIndex);
-        return;
+void QTaskWidget::on_cbxAudioIndex_activated(int index) {
+    // From the keyboard: the first entry keeps every track, the others tick or untick theirs.
+    if (index == 0) {
+        const bool changed = !source_->planChoices().audio.isEmpty();
+        setAudioChoice({});
+        if (changed)
+            emit audioStreamChosen();
+    } else if (index > 0) {
+        toggleAudioStream(audioModel_->item(index)->data(kStreamRole).toInt());
     }
-    const int entry = ui_->cbxAudioIndex->findData(streamIndex);
-    if (entry < 0 || !source_->setAudioStream(streamIndex))
-        return;
-    const QSignalBlocker blocker(ui_->cbxAudioIndex);
-    ui_->cbxAudioIndex->setCurrentIndex(entry);
+    showAudioChoice();
 }

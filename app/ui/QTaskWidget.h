@@ -1,8 +1,9 @@
-// One row of the task list: a source file with its thumbnail, details, audio chooser and,
-// during a run, its progress.
+// One row of the task list: a source file with its thumbnail, details, the plan of its
+// conversion, its choice of audio tracks and, during a run, its progress.
 #pragma once
 
 #include <QDateTime>
+#include <QList>
 #include <QWidget>
 #include <memory>
 
@@ -12,6 +13,7 @@
 namespace Ui {
 class TaskWidget;
 }
+class QStandardItemModel;
 class SourceFile;
 struct OutputSetting;
 
@@ -27,6 +29,8 @@ public:
     // its details once read, or why it cannot be read.
     void showSource();
     void setThumbnail(const QImage& image);
+    // The output's shape and estimated size, and the plan line; kept up to date as the tracks
+    // chosen change.
     void setTargetInfo(const OutputSetting& setting);
     // During a run the row shows its task's state; only a task still waiting can be removed.
     void setRunMode(bool on);
@@ -41,9 +45,11 @@ public:
     const TaskOutcome& outcome() const { return outcome_; }
     const QString& outcomeLog() const { return outcomeLog_; }
     const QString& outcomeTarget() const { return outcomeTarget_; }
-    // Shows the choice of a restored list without telling anyone it changed; for a file not
-    // read yet, the choice waits for it.
-    void selectAudioStream(int streamIndex);
+    // Keeps only these audio streams (empty: every track), as the chooser would, without
+    // telling anyone it changed; for a file not read yet, the choice waits for it.
+    void chooseAudioStreams(const QList<int>& streams);
+    // The chooser's toggle of one track (by stream index); the last track left stays chosen.
+    void toggleAudioStream(int streamIndex);
     // What the outcome line reads, without its markup.
     QString outcomeText() const;
 
@@ -55,6 +61,7 @@ signals:
     // The output's folder should open, with the output selected where the desktop can.
     void openOutputRequested(const QString& targetPath);
     void detailsRequested(QTaskWidget* row);
+    // The user changed the tracks the conversion keeps.
     void audioStreamChosen();
 
 protected:
@@ -62,13 +69,20 @@ protected:
 
 private slots:
     void on_btnDel_clicked();
-    void on_cbxAudioIndex_currentIndexChanged(int index);
+    void on_cbxAudioIndex_activated(int index);
 
 private:
     void on_outcomeLinkActivated(const QString& link);
     void refreshOutcomeLine();
     void fillAudioChooser();
+    // Every audio stream of the file, in stream order.
+    QList<int> audioStreams() const;
+    void setAudioChoice(const QList<int>& streams);
+    void showAudioChoice();
+    void refreshTargetInfo();
 
+    QStandardItemModel* audioModel_;  // owned by the chooser
+    std::unique_ptr<OutputSetting> setting_;
     std::unique_ptr<Ui::TaskWidget> ui_;
     SourceFile* source_;
     bool runMode_ = false;

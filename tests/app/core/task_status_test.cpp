@@ -36,18 +36,3 @@ TEST(TaskStatus, RemainingTimeIsEstimatedOnlyOnceThereIsEnoughToGoOn) {
     EXPECT_EQ(clockText(86400 + 5), "00:00:05") << "past a day it wraps like a clock";
 }
 
-TEST(TaskStatus, TargetEstimateCountsEveryStreamTheOutputGets) {
-    OutputSetting setting;
-    setting.videoCodec = "AVC1";
-    setting.videoBitrate = "800";
-    setting.videoResolution = "640*360";
-    setting.audioCodec = "MP4A";
-    setting.audioBitrate = "128";
-    // 100 s of 928 kbit/s, 128 kbit/s when the source has no pictures.
-    EXPECT_EQ(estimatedOutputBytes(setting, 100.0, true), 11600000);
-    EXPECT_EQ(estimatedOutputBytes(setting, 100.0, false), 1600000);
-    EXPECT_EQ(targetInfoText(setting, 100.0, true), "640*360 11.06 MB");
-    EXPECT_EQ(targetInfoText(setting, 100.0, false), "audio only 1.53 MB");
-    setting.videoCodec.clear();
-    EXPECT_EQ(targetInfoText(setting, 100.0, true), "audio only 1.53 MB") << "an audio profile";
-}

@@ -30,7 +30,7 @@ TEST_F(MainWindowTest, RowsFollowTheSourceList) {
     EXPECT_TRUE(ui().taskList->isVisible());
     EXPECT_FALSE(ui().widgetGuide->isVisible());
     EXPECT_TRUE(ui().btnConvert->isEnabled());
-    EXPECT_EQ(ui().taskList->item(0)->sizeHint().height(), 80);
+    EXPECT_EQ(ui().taskList->item(0)->sizeHint().height(), 96);
 
     // Removing the first row keeps the second one's widget.
     QTaskWidget* second = window_->taskRow(1);
@@ -224,7 +224,7 @@ TEST_F(MainWindowTest, ProfileAreaFoldsToTheCategoryBar) {
     EXPECT_EQ(ui().widgetprofile->height(), navHeight + 90);
 }
 
-TEST_F(MainWindowTest, TheAudioChooserNamesTracksAndStartsOnTheDefaultOne) {
+TEST_F(MainWindowTest, TheAudioChooserNamesTracksAndKeepsEveryOne) {
     // The second track is the one the file marks as default.
     const QString path = dir_.path() + "/interview.mkv";
     const CommandResult made = RunCommand(
@@ -238,11 +238,13 @@ TEST_F(MainWindowTest, TheAudioChooserNamesTracksAndStartsOnTheDefaultOne) {
     ASSERT_TRUE(WaitForReading());
     auto* chooser = window_->taskRow(0)->findChild<QComboBox*>("cbxAudioIndex");
     ASSERT_NE(chooser, nullptr);
-    ASSERT_EQ(chooser->count(), 2);
-    EXPECT_EQ(chooser->itemText(0), "1: English — AAC stereo");
-    EXPECT_EQ(chooser->itemText(1), "2: Japanese, Commentary — AC3 5.1");
-    EXPECT_EQ(chooser->currentIndex(), 1);
-    EXPECT_EQ(window_->taskRow(0)->source()->audioStream(), 2) << "the conversion takes the default track";
+    ASSERT_EQ(chooser->count(), 3);
+    EXPECT_EQ(chooser->itemText(0), "All audio tracks");
+    EXPECT_EQ(chooser->itemText(1), "1: English — AAC stereo");
+    EXPECT_EQ(chooser->itemText(2), "2: Japanese, Commentary — AC3 5.1");
+    EXPECT_EQ(chooser->currentIndex(), 0);
+    EXPECT_TRUE(window_->taskRow(0)->source()->planChoices().audio.isEmpty()) << "the conversion keeps both";
+    EXPECT_EQ(window_->taskRow(0)->source()->audioStream(), 2) << "the default track is the one shown alone";
 }
 
 TEST_F(MainWindowTest, TheKeyboardAddsRemovesAndStarts) {

@@ -29,8 +29,8 @@ TEST_F(QueueRestoreTest, DISABLED_ChildStartsARunAndWaitsToBeKilled) {
     const QString folder = qEnvironmentVariable(kChildFolder);
     window_->addFiles({folder + "/first.mka", folder + "/long.mkv", folder + "/second.mkv"});
     ASSERT_EQ(window_->taskRowCount(), 3);
-    window_->taskRow(2)->selectAudioStream(2);  // the second audio track
-    emit window_->taskRow(2)->audioStreamChosen();
+    ASSERT_TRUE(WaitForReading());
+    window_->taskRow(2)->toggleAudioStream(1);  // English off: the German track alone
     QTest::mouseClick(ui().btnConvert, Qt::LeftButton);
     ASSERT_TRUE(WaitUntil([&] { return window_->taskRow(0)->hasOutcome(); }, 60000));
     ASSERT_TRUE(window_->isRunning());
@@ -85,7 +85,8 @@ TEST_F(QueueRestoreTest, AListKilledMidRunComesBackWithTheConvertingFileInterrup
     EXPECT_EQ(window_->taskRow(1)->outcome().kind, OutcomeKind::Interrupted);
     EXPECT_TRUE(window_->taskRow(1)->findChild<QLabel*>("lblOutcome")->isVisible());
     EXPECT_FALSE(window_->taskRow(2)->hasOutcome()) << window_->taskRow(2)->outcomeText().toStdString();
-    EXPECT_EQ(window_->taskRow(2)->source()->audioStream(), 2) << "the chosen track is kept";
+    ASSERT_TRUE(WaitForReading());
+    EXPECT_EQ(window_->taskRow(2)->source()->planChoices().audio, QList<int>{2}) << "the chosen track is kept";
 
     // Finished rows go in one action; the others stay as they are.
     window_->findChild<QAction*>("actClearFinished")->trigger();
