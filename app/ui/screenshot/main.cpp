@@ -26,10 +26,12 @@ public:
     bool requestSuspend() override { return false; }
 };
 
+// A film the default profile encodes (its size and rate are not the profile's), so that the
+// picture shows a conversion under way rather than a copy that is over at once.
 bool MakeLongInput(const QString& path) {
     return QProcess::execute("ffmpeg", {"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-                                        "testsrc2=size=1280x720:rate=25:duration=60", "-f", "lavfi", "-i",
-                                        "sine=frequency=440:duration=60", "-c:v", "libx264", "-preset",
+                                        "testsrc2=size=1920x1080:rate=24000/1001:duration=40", "-f", "lavfi",
+                                        "-i", "sine=frequency=440:duration=40", "-c:v", "libx264", "-preset",
                                         "ultrafast", "-c:a", "aac", path}) == 0;
 }
 
