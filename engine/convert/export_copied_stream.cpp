@@ -89,6 +89,14 @@ AVStream* CreateCopiedStream(AVFormatContext& output, const StreamRecord& record
     return stream;
 }
 
+int64_t SourceTimeLine::OriginUs(int64_t timestamp, AVRational timeBase, int64_t frameStart) {
+    if (!knowsOrigin_ && timestamp != AV_NOPTS_VALUE && IsKnown(timeBase)) {
+        originUs_ = av_rescale_q(timestamp, timeBase, kMicroseconds) - frameStart / 10;
+        knowsOrigin_ = true;
+    }
+    return originUs_;
+}
+
 CopiedPacketWriter::Result CopiedPacketWriter::Write(const AVPacket& packet, int64_t frameStart,
                                                      AVFormatContext& output, AVPacket& scratch) {
     if (waitForKeyFrame_) {
@@ -99,16 +107,12 @@ CopiedPacketWriter::Result CopiedPacketWriter::Write(const AVPacket& packet, int
     const AVRational from = packet.time_base;
     if (!IsKnown(from))
         return Result::Failed;
-    // The source made frameStart from this time (the decoding time when it has none) minus
-    // its container's start, the origin the encoded streams are written against too.
+    // The source made frameStart from this time, or the decoding time when it has none.
     const int64_t timestamp = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
-    if (!knowsStartOffset_ && timestamp != AV_NOPTS_VALUE) {
-        startOffsetUs_ = av_rescale_q(timestamp, from, kMicroseconds) - frameStart / 10;
-        knowsStartOffset_ = true;
-    }
+    const int64_t originUs = timeLine_.OriginUs(timestamp, from, frameStart);
     if (av_packet_ref(&scratch, &packet) < 0)
         return Result::Failed;
-    const int64_t shift = av_rescale_q(startOffsetUs_, kMicroseconds, from);
+    const int64_t shift = av_rescale_q(originUs, kMicroseconds, from);
     if (scratch.pts != AV_NOPTS_VALUE)
         scratch.pts -= shift;
     if (scratch.dts != AV_NOPTS_VALUE)

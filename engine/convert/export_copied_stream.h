@@ -19,6 +19,20 @@ namespace MediaBased {
 // "create copied stream error" (381).
 AVStream* CreateCopiedStream(AVFormatContext& output, const StreamRecord& record, IStreamInfo& info);
 
+// Where one source stream's packet times meet the engine's time line. The source makes each
+// frame's start from its packet's time minus the container's start, the origin the encoded
+// streams are written against too; the first packet with a time tells that origin.
+class SourceTimeLine {
+public:
+    // The source time, in microseconds, that is engine time 0 for this stream. timestamp is
+    // in timeBase; frameStart is the engine time (100 ns units) of the frame that carried it.
+    int64_t OriginUs(int64_t timestamp, AVRational timeBase, int64_t frameStart);
+
+private:
+    bool knowsOrigin_ = false;
+    int64_t originUs_ = 0;
+};
+
 // Writes one copied stream's packets with their times moved to the output stream, starting on
 // the same time line as the encoded streams of the same task.
 class CopiedPacketWriter {
@@ -37,8 +51,7 @@ public:
 private:
     AVStream& stream_;
     bool waitForKeyFrame_;
-    bool knowsStartOffset_ = false;
-    int64_t startOffsetUs_ = 0;  // the source time that is engine time 0, in microseconds
+    SourceTimeLine timeLine_;
     int64_t lastDts_ = AV_NOPTS_VALUE;
 };
 

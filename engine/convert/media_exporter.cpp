@@ -48,6 +48,13 @@ bool IsCopied(const ExportOutputStream& entry, IStreamInfo& info) {
             info.GetProperty(SystemBased::kCodecParametersProperty) != nullptr);
 }
 
+// Subtitles the importer described and the target encodes are converted from the source's
+// packets; without the description there is nothing to decode them with.
+bool IsConvertedSubtitle(const ExportOutputStream& entry, IStreamInfo& info) {
+    return entry.encode && entry.kind == StreamKindSubtitle &&
+           info.GetProperty(SystemBased::kCodecParametersProperty) != nullptr;
+}
+
 bool IsMatroska(const AVOutputFormat& format) {
     return std::strcmp(format.name, "matroska") == 0 || std::strcmp(format.name, "webm") == 0;
 }
@@ -179,6 +186,11 @@ void CMediaExporter::SetUpStream(int32_t index) {
         return;
     }
     entry.encoder = FindExportEncoder(record.codecName);
+    if (IsConvertedSubtitle(entry, info)) {
+        entry.subtitles = std::make_unique<SubtitleConverter>(*output_, *entry.encoder, info);
+        entry.stream = &entry.subtitles->stream();
+        return;
+    }
     const char* formatName = targetInfo_->GetFormatName();
 
     if (entry.kind == StreamKindVideo || entry.kind == StreamKindAudio) {
@@ -318,6 +330,7 @@ void CMediaExporter::FreeOutput() {
         entry->resampler.reset();
         entry->framer.reset();
         entry->copied.reset();
+        entry->subtitles.reset();
         entry->context.reset();
     }
     streams_.clear();

@@ -56,6 +56,9 @@ private:
 
     // A source packet for a stream that is copied; false when it is dropped or not written.
     bool WriteCopied(ExportOutputStream& entry, IMediaFrame& frame);
+    // A source packet of text subtitles converted to the target's format; false when it held
+    // no cue or was not written.
+    bool WriteConvertedSubtitle(ExportOutputStream& entry, IMediaFrame& frame);
     bool WriteVideo(ExportOutputStream& entry, IVideoFrame& frame);
     bool EncodePicture(ExportOutputStream& entry, IVideoFrame& picture);
     // At the end: what the image converter and the resampler still hold goes out too.

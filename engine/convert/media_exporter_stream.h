@@ -7,6 +7,7 @@
 #include "convert/export_audio_framer.h"
 #include "convert/export_copied_stream.h"
 #include "convert/export_frame_clock.h"
+#include "convert/export_subtitle_converter.h"
 #include "system/ffmpeg_handles.h"
 #include "vantrel/interfaces.h"
 #include "vantrel/owned.h"
@@ -25,6 +26,7 @@ struct ExportOutputStream {
     ConstantRateClock clock;                      // video
     std::unique_ptr<ExportAudioFramer> framer;    // encoded audio
     std::unique_ptr<CopiedPacketWriter> copied;   // streams written from the source's packets
+    std::unique_ptr<SubtitleConverter> subtitles; // text subtitles from the source's packets
 };
 
 }  // namespace MediaBased

@@ -36,6 +36,8 @@ bool CMediaExporter::WriteFrame(IMediaFrame* frame, uint32_t streamIndex) {
         ExportOutputStream& entry = *streams_[streamIndex];
         if (entry.copied)
             return WriteCopied(entry, *frame);
+        if (entry.subtitles)
+            return WriteConvertedSubtitle(entry, *frame);
         const int32_t kind = frame->GetKind();
         if (kind == FrameKindVideo && entry.kind == StreamKindVideo) {
             auto* picture = dynamic_cast<IVideoFrame*>(frame);
@@ -75,6 +77,24 @@ bool CMediaExporter::WriteCopied(ExportOutputStream& entry, IMediaFrame& frame) 
     case CopiedPacketWriter::Result::Dropped:
         return false;
     case CopiedPacketWriter::Result::Failed:
+        break;
+    }
+    CheckOutput();
+    return false;
+}
+
+bool CMediaExporter::WriteConvertedSubtitle(ExportOutputStream& entry, IMediaFrame& frame) {
+    const AVPacket* packet = HeldPacketOf(&frame);
+    if (packet == nullptr)
+        return false;
+    int64_t start = 0;
+    frame.GetTimes(&start, nullptr);
+    switch (entry.subtitles->Write(*packet, start, *output_, *packet_)) {
+    case SubtitleConverter::Result::Written:
+        return true;
+    case SubtitleConverter::Result::Skipped:
+        return false;
+    case SubtitleConverter::Result::Failed:
         break;
     }
     CheckOutput();
