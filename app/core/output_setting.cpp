@@ -73,6 +73,24 @@ void AddCopiedStream(IMediaTaskConfig* config, IMediaInfo* target, const SourceF
     CopyProperties(source, index, target, kCopyProperties);
 }
 
+// Text subtitles in another text format: the engine decodes the source's packets with the
+// source's own codec description and encodes them as the container's format.
+void AddConvertedSubtitle(IMediaTaskConfig* config, IMediaInfo* target, const SourceFile& source,
+                          const PlannedStream& planned) {
+    const int index = planned.source.index;
+    const StreamSelection selection{index, 1};
+    config->AddStreamSelection(&selection);
+    StreamRecord record{};
+    record.kind = StreamKindSubtitle;
+    record.encode = 1;
+    const QByteArray encoder = planned.target.toUtf8();
+    record.codecName = const_cast<char*>(encoder.constData());
+    target->AddStream(&record);
+    CopyProperties(source, index, target, kTrackTags);
+    const char* const description[] = {"codec_parameters"};
+    CopyProperties(source, index, target, description);
+}
+
 void AddVideoStream(IMediaTaskConfig* config, IMediaInfo* target, const OutputSetting& setting,
                     const SourceFile& source, int streamIndex) {
     const StreamSelection selection{streamIndex, 0};
@@ -185,6 +203,8 @@ QString fillTaskConfiguration(IMediaTaskConfig* config, IMediaInfo* target,
             AddVideoStream(config, target, setting, source, stream.source.index);
         else if (stream.action == PlanAction::Encode && stream.source.kind == PlanKind::Audio)
             AddAudioStream(config, target, setting, source, stream.source.index);
+        else if (stream.action == PlanAction::Convert)
+            AddConvertedSubtitle(config, target, source, stream);
     }
     return extension;
 }

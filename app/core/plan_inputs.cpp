@@ -197,9 +197,7 @@ PlanTarget planTargetFor(const OutputSetting& setting) {
             target.maxSampleRate = rate;
     }
     target.maxAudioTracks = audioTracksFor(target.muxer);
-    // Subtitles are copied where the container keeps them as they are; the engine neither
-    // converts them to another format nor draws them into pictures.
-    target.convertsTextSubtitles = false;
+    // The engine converts text subtitles between text formats, but draws none into pictures.
     target.burnsSubtitles = false;
     return target;
 }

@@ -1,6 +1,7 @@
 // What corvane-cli copies, encodes and drops (--plan), and outputs that keep what was copied
 // bit for bit, every chosen track with its tags, and the chapters.
 #include <QDir>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include "cli_fixture.h"
@@ -56,6 +57,20 @@ protected:
         return ::testing::AssertionFailure() << output.size() << " packets against " << source.size();
     }
 
+    // A subtitle track as SRT on the file's own time line: numbers, times and texts, one
+    // entry a line, markup left out.
+    static QStringList Cues(const QString& path, const char* stream) {
+        const CommandResult srt = RunCommand("ffmpeg -nostdin -v error -copyts -i " + ShellQuote(path.toStdString()) +
+                                             " -map 0:" + stream + " -f srt -");
+        QStringList lines;
+        for (QString line : QString::fromStdString(srt.output).split('\n')) {
+            line.remove(QRegularExpression("<[^>]*>"));
+            if (!line.trimmed().isEmpty())
+                lines.append(line.trimmed());
+        }
+        return lines;
+    }
+
     static std::string Probe(const QString& path, const char* stream, const char* entries) {
         return ProbeValue(path.toStdString(), stream, entries);
     }
@@ -66,7 +81,7 @@ protected:
 TEST_F(CliPlanTest, SameAsSourceCopiesEveryTrackAnMp4HoldsBitForBit) {
     const QString film = Media("film.mkv");
     const QJsonObject plan = Plan({"--profile", "1007", film});
-    EXPECT_EQ(Actions(plan), (QStringList{"copy", "copy", "copy", "drop", "drop", "drop"}));
+    EXPECT_EQ(Actions(plan), (QStringList{"copy", "copy", "copy", "convert", "convert", "drop"}));
     EXPECT_TRUE(plan["chapters"].toBool());
     for (const QJsonValue& stream : plan["streams"].toArray())
         EXPECT_FALSE(stream.toObject()["reason"].toString().isEmpty()) << stream.toObject()["index"].toInt();
@@ -88,6 +103,15 @@ TEST_F(CliPlanTest, SameAsSourceCopiesEveryTrackAnMp4HoldsBitForBit) {
     EXPECT_EQ(Probe(output, "a:1", "stream_tags=language"), "jpn");
     EXPECT_EQ(Probe(output, "a:0", "stream_disposition=default"), "1");
     EXPECT_EQ(Probe(output, "a:1", "stream_disposition=default"), "0");
+    // Both subtitle tracks became MP4 text with the same cues at the same times.
+    EXPECT_EQ(Probe(output, "s:0", "stream=codec_name"), "mov_text");
+    EXPECT_EQ(Probe(output, "s:1", "stream=codec_name"), "mov_text");
+    EXPECT_EQ(Probe(output, "s:1", "stream_tags=language"), "jpn");
+    EXPECT_EQ(Cues(output, "s:0"), Cues(film, "s:0"));
+    const QStringList japanese = Cues(output, "s:1");
+    ASSERT_EQ(japanese.size(), 2 * 3) << japanese.join('|').toStdString();
+    EXPECT_TRUE(japanese.join('|').contains("Ichi")) << japanese.join('|').toStdString();
+    EXPECT_TRUE(japanese.join('|').contains("Ni"));
     const CommandResult chapters = RunCommand("ffprobe -v error -show_entries chapter_tags=title -of csv=p=0 " +
                                               ShellQuote(output.toStdString()));
     EXPECT_EQ(QString::fromStdString(chapters.output).split('\n', Qt::SkipEmptyParts),

@@ -135,11 +135,19 @@ TEST_F(OutputSettingTest, FillsVideoThenAudioFromTheSetting) {
 
     EXPECT_EQ(extension, ".mp4");
     EXPECT_STREQ(target->GetFormatName(), "mp4");
-    ASSERT_EQ(config->GetStreamSelectionCount(), 2);
+    // The picture, the chosen sound track, and the subtitles converted to MP4 text.
+    ASSERT_EQ(config->GetStreamSelectionCount(), 3);
     EXPECT_EQ(config->GetStreamSelection(0)->streamIndex, source->videoStream());
     EXPECT_EQ(config->GetStreamSelection(1)->streamIndex, 2);
     EXPECT_EQ(config->GetStreamSelection(1)->passThrough, 0);
-    ASSERT_EQ(target->GetStreamCount(), 2);
+    EXPECT_EQ(config->GetStreamSelection(2)->streamIndex, 3);
+    EXPECT_EQ(config->GetStreamSelection(2)->passThrough, 1) << "converted subtitles arrive as packets";
+    ASSERT_EQ(target->GetStreamCount(), 3);
+    const StreamRecord* subtitles = target->GetStreamRecord(2);
+    EXPECT_EQ(subtitles->kind, StreamKindSubtitle);
+    EXPECT_EQ(subtitles->encode, 1);
+    EXPECT_STREQ(subtitles->codecName, "mov_text");
+    EXPECT_NE(target->GetStreamInfo(2)->GetProperty("codec_parameters"), nullptr);
     const StreamRecord* video = target->GetStreamRecord(0);
     EXPECT_EQ(video->kind, StreamKindVideo);
     EXPECT_EQ(video->encode, 1);

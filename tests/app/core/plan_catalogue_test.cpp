@@ -67,8 +67,8 @@ protected:
 TEST_F(ShippedPlans, SameAsSourceCopiesEveryTrackAnMp4Holds) {
     const TaskPlan plan = Plan(1007);
     EXPECT_EQ(Actions(plan), QList<PlanAction>({PlanAction::Copy, PlanAction::Copy, PlanAction::Copy,
-                                                PlanAction::Drop}));
-    EXPECT_TRUE(plan.streams[3].reason.contains("does not convert")) << plan.streams[3].reason.toStdString();
+                                                PlanAction::Convert}));
+    EXPECT_EQ(plan.streams[3].target, "mov_text");
 }
 
 TEST_F(ShippedPlans, KeepEverythingCopiesEverything) {
@@ -85,7 +85,7 @@ TEST_F(ShippedPlans, AFixedProfileCopiesWhatMatchesItAndEncodesTheRest) {
     // track does: 48 kHz is above the profile's rate, AC3 is not its codec.
     const TaskPlan plan = Plan(1003);
     EXPECT_EQ(Actions(plan), QList<PlanAction>({PlanAction::Copy, PlanAction::Encode, PlanAction::Encode,
-                                                PlanAction::Drop}))
+                                                PlanAction::Convert}))
         << plan.streams[0].reason.toStdString() << " / " << plan.streams[1].reason.toStdString();
     EXPECT_TRUE(plan.streams[1].reason.contains("44100")) << plan.streams[1].reason.toStdString();
     // AVI with Xvid: the picture is encoded, one track kept, no subtitles.
