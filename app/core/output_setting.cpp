@@ -195,16 +195,25 @@ QString fillTaskConfiguration(IMediaTaskConfig* config, IMediaInfo* target,
                               const OutputSetting& setting, const SourceFile& source) {
     const QString extension = setting.extension;
     target->SetFormatName(muxerForExtension(extension).toUtf8().constData());
+    const TaskPlan plan = planFor(source, setting);
     // Output streams follow the plan's order, which is the source's.
-    for (const PlannedStream& stream : planFor(source, setting).outputs()) {
-        if (stream.action == PlanAction::Copy)
+    for (const PlannedStream& stream : plan.outputs()) {
+        if (stream.action == PlanAction::Copy) {
             AddCopiedStream(config, target, source, stream);
-        else if (stream.action == PlanAction::Encode && stream.source.kind == PlanKind::Video)
+        } else if (stream.action == PlanAction::Encode && stream.source.kind == PlanKind::Video) {
             AddVideoStream(config, target, setting, source, stream.source.index);
-        else if (stream.action == PlanAction::Encode && stream.source.kind == PlanKind::Audio)
+            if (const PlannedStream* burned = plan.burned()) {
+                // The source's stream number of the subtitle drawn into these pictures.
+                int32_t subtitle = burned->source.index;
+                const PropertyBlob blob{&subtitle, sizeof subtitle};
+                target->GetStreamInfo(static_cast<uint32_t>(target->GetStreamCount() - 1))
+                    ->SetProperty("burn_subtitles", &blob);
+            }
+        } else if (stream.action == PlanAction::Encode && stream.source.kind == PlanKind::Audio) {
             AddAudioStream(config, target, setting, source, stream.source.index);
-        else if (stream.action == PlanAction::Convert)
+        } else if (stream.action == PlanAction::Convert) {
             AddConvertedSubtitle(config, target, source, stream);
+        }
     }
     return extension;
 }

@@ -199,5 +199,6 @@ PlanTarget planTargetFor(const OutputSetting& setting) {
     target.maxAudioTracks = audioTracksFor(target.muxer);
     // The engine converts text subtitles between text formats, but draws none into pictures.
     target.burnsSubtitles = false;
+    target.burnsPictureSubtitles = false;
     return target;
 }

@@ -116,18 +116,28 @@ PlannedStream planSubtitle(const SourceStream& stream, const PlanTarget& target,
 
 // The subtitle stream burned into the picture: the user's, else the first forced one when the
 // profile asks for it.
+bool burnable(const SourceStream& stream, const PlanTarget& target) {
+    return stream.kind == PlanKind::Subtitle && target.hasVideo && target.burnsSubtitles &&
+           (isTextSubtitle(stream.codec) || target.burnsPictureSubtitles);
+}
+
 int burnedSubtitle(const QList<SourceStream>& source, const PlanTarget& target, const PlanChoices& choices) {
-    if (!target.hasVideo || !target.burnsSubtitles)
-        return -1;
     for (const SourceStream& stream : source)
-        if (stream.kind == PlanKind::Subtitle && stream.index == choices.burn)
+        if (stream.index == choices.burn && burnable(stream, target))
             return stream.index;
     if (choices.burn >= 0 || !target.burnForcedSubtitles)
         return -1;
     for (const SourceStream& stream : source)
-        if (stream.kind == PlanKind::Subtitle && stream.isForced)
+        if (stream.isForced && burnable(stream, target))
             return stream.index;
     return -1;
+}
+
+// Why the subtitle the user chose to burn is not burned.
+QString whyNotBurned(const PlanTarget& target) {
+    if (!target.burnsSubtitles)
+        return tr("this version cannot burn subtitles into the picture");
+    return tr("this version cannot burn picture subtitles, only text");
 }
 
 }  // namespace
@@ -211,9 +221,8 @@ TaskPlan planTask(const QList<SourceStream>& source, int videoStream, const Plan
             }
             if (stream.index == burn)
                 plan.streams.append(planned(stream, PlanAction::Burn, {}, tr("burned into the picture")));
-            else if (stream.index == choices.burn && !target.burnsSubtitles)
-                plan.streams.append(planned(stream, PlanAction::Drop, {},
-                                            tr("this version cannot burn subtitles into the picture")));
+            else if (stream.index == choices.burn)
+                plan.streams.append(planned(stream, PlanAction::Drop, {}, whyNotBurned(target)));
             else
                 plan.streams.append(planSubtitle(stream, target, choices));
             break;

@@ -60,6 +60,7 @@ struct PlanTarget {
     // What the engine can make of subtitles and attached files.
     bool convertsTextSubtitles = true;
     bool burnsSubtitles = true;
+    bool burnsPictureSubtitles = true;
     bool copiesAttachments = true;
 };
 

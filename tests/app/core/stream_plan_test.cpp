@@ -252,6 +252,16 @@ TEST(StreamPlan, ChoicesPickTracksAndABurnedSubtitleForcesTheEncode) {
     EXPECT_TRUE(StreamOf(plan, 3).reason.contains("burn")) << StreamOf(plan, 3).reason.toStdString();
     EXPECT_EQ(ActionOf(plan, 0), PlanAction::Copy);
 
+    // Picture subtitles cannot be burned where only text can.
+    PlanTarget textOnly = SameAsSourceMp4();
+    textOnly.burnsPictureSubtitles = false;
+    choices.burn = 5;
+    plan = planTask(Film(), 0, textOnly, choices);
+    EXPECT_EQ(ActionOf(plan, 5), PlanAction::Drop);
+    EXPECT_TRUE(StreamOf(plan, 5).reason.contains("picture subtitles")) << StreamOf(plan, 5).reason.toStdString();
+    EXPECT_EQ(plan.burned(), nullptr);
+    choices.burn = 3;
+
     // "Burn forced subtitles": the first forced track, when the user chose none.
     QList<SourceStream> film = Film();
     film[4].isForced = true;
