@@ -79,7 +79,13 @@ TEST_F(AddingFilesTest, TwoHundredFilesNeverStallTheWindow) {
     longestGap = std::max(longestGap, sinceTick.elapsed());
 
     RecordProperty("longest_gap_ms", static_cast<int>(longestGap));
-    EXPECT_LT(longestGap, 100) << "the window did not answer for " << longestGap << " ms";
+#ifdef CORVANE_SANITIZED
+    // The sanitizers make every instruction several times slower; the promise is the real build's.
+    constexpr qint64 kLongestAllowedGap = 1000;
+#else
+    constexpr qint64 kLongestAllowedGap = 100;
+#endif
+    EXPECT_LT(longestGap, kLongestAllowedGap) << "the window did not answer for " << longestGap << " ms";
     ASSERT_EQ(window_->taskRowCount(), kFiles);
     const QString info = QStringLiteral("320*180 ") + formatSize(QFileInfo(original).size());
     for (int i = 0; i < kFiles; ++i) {
@@ -96,13 +102,15 @@ TEST_F(AddingFilesTest, AnUnreadableFileKeepsItsRowWithTheReasonAndIsSkipped) {
     const QString gone = dir_.path() + "/gone.mkv";
     const QString subtitles = Copy("subtitles_only.mks", "subtitles.mkv");
     ASSERT_TRUE(window_->addFiles({junk, good, gone, subtitles}));
-    ASSERT_EQ(window_->taskRowCount(), 4);
+    ASSERT_GT(window_->taskRowCount(), 0) << "rows show at once";
 
     // Convert before the files are read: the run starts and takes each file once it is read.
     ASSERT_TRUE(window_->isReadingFiles());
     QTest::mouseClick(ui().btnConvert, Qt::LeftButton);
     ASSERT_TRUE(window_->isRunning());
     ASSERT_TRUE(WaitUntil([&] { return !window_->isRunning(); }, 120000)) << "the run did not end";
+    ASSERT_TRUE(WaitForReading());
+    ASSERT_EQ(window_->taskRowCount(), 4);
 
     EXPECT_EQ(InfoText(window_->taskRow(0)), "Cannot read this file: not a Matroska file, or a damaged one");
     EXPECT_EQ(InfoText(window_->taskRow(2)), "Cannot read this file: the file is missing");

@@ -85,7 +85,8 @@ TEST_F(MainWindowTest, ConvertingWithAnEmptyListOnlyHints) {
 
 TEST_F(MainWindowTest, ARunConvertsEveryRowAndCanBeCancelled) {
     window_->addFiles({Copy("h264_aac.mkv", "one.mkv"), Copy("audio_longer.mkv", "two.mkv")});
-    ASSERT_EQ(window_->taskRowCount(), 2);
+    // Rows are made a slice of time at a turn of the event loop.
+    ASSERT_TRUE(WaitUntil([&] { return window_->taskRowCount() == 2; }, 10000));
 
     QTest::mouseClick(ui().btnConvert, Qt::LeftButton);
     ASSERT_TRUE(window_->isRunning());
@@ -255,7 +256,7 @@ TEST_F(MainWindowTest, TheKeyboardAddsRemovesAndStarts) {
     QTest::keySequence(window_.get(), QKeySequence(Qt::CTRL | Qt::Key_O));
     ASSERT_EQ(window_->taskRowCount(), 1);
     window_->addFiles({Copy("audio_only.mka", "keys/two.mka")});
-    ASSERT_EQ(window_->taskRowCount(), 2);
+    ASSERT_TRUE(WaitUntil([&] { return window_->taskRowCount() == 2; }, 10000));
 
     ui().taskList->setFocus();
     ui().taskList->setCurrentRow(0);

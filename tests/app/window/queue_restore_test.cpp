@@ -28,8 +28,8 @@ TEST_F(QueueRestoreTest, DISABLED_ChildStartsARunAndWaitsToBeKilled) {
     AppContext::instance().settings()->setMaxTasksAtOnce(1);
     const QString folder = qEnvironmentVariable(kChildFolder);
     window_->addFiles({folder + "/first.mka", folder + "/long.mkv", folder + "/second.mkv"});
-    ASSERT_EQ(window_->taskRowCount(), 3);
     ASSERT_TRUE(WaitForReading());
+    ASSERT_EQ(window_->taskRowCount(), 3);
     window_->taskRow(2)->toggleAudioStream(1);  // English off: the German track alone
     QTest::mouseClick(ui().btnConvert, Qt::LeftButton);
     ASSERT_TRUE(WaitUntil([&] { return window_->taskRow(0)->hasOutcome(); }, 60000));
