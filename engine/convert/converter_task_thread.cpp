@@ -97,12 +97,14 @@ bool ConverterTaskThread::Convert() {
     // Declared before the exporter, which must have closed the file before it is removed.
     OutputFile output(config_->GetTargetPath());
     Owned<IMediaExporter> exporter(manager_->CreateExporter(nullptr));
-    // The output carries the source's title and chapters, which only the engine's own
-    // importer and exporter know how to hand over.
+    // The output carries the source's title and chapters, and subtitles burned in from the
+    // source file, which only the engine's own importer and exporter know how to hand over.
     auto* ownImporter = dynamic_cast<CFFMediaImporter*>(importer.get());
     auto* ownExporter = dynamic_cast<CMediaExporter*>(exporter.get());
     if (ownImporter != nullptr && ownExporter != nullptr)
         ownExporter->SetSourceContainer(ownImporter->containerTags());
+    if (ownExporter != nullptr)
+        ownExporter->SetSourcePath(sourcePath);
     if (!exporter || !OpenOutput(*exporter, output)) {
         // A claim that failed says why here; an exporter that failed has said so itself.
         if (!output.LastError().empty())

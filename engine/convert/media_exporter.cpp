@@ -7,6 +7,7 @@
 #include <string>
 
 #include "convert/export_attachment.h"
+#include "convert/export_burned_subtitles.h"
 #include "convert/export_audio_stream.h"
 #include "convert/export_container_tags.h"
 #include "convert/export_copied_stream.h"
@@ -17,6 +18,7 @@
 #include "convert/export_track_tags.h"
 #include "convert/export_video_stream.h"
 #include "filters/channel_layouts.h"
+#include "filters/image_converter.h"
 #include "object/media_formats.h"
 #include "system/codec_parameters_blob.h"
 #include "system/module_logger.h"
@@ -202,8 +204,10 @@ void CMediaExporter::SetUpStream(int32_t index) {
     case StreamKindVideo:
         entry.stream =
             CreateVideoStream(*output_, *entry.context, record, extradata, formatName);
-        if (entry.encode)
+        if (entry.encode) {
             OpenVideoEncoder(entry, record);
+            BurnSubtitles(entry, info);
+        }
         break;
     case StreamKindAudio:
         entry.stream = CreateAudioStream(*output_, *entry.context, record, extradata);
@@ -257,6 +261,24 @@ void CMediaExporter::OpenVideoEncoder(ExportOutputStream& entry, const StreamRec
         std::snprintf(text, sizeof text, "%.9g", displayAspect);
         entry.imageConverter->NamedParameter("W_ImageConverterParamDisplayAspect", text);
     }
+}
+
+void CMediaExporter::BurnSubtitles(ExportOutputStream& entry, IStreamInfo& info) {
+    const PropertyBlob* chosen = info.GetProperty(kBurnSubtitlesProperty);
+    if (chosen == nullptr)
+        return;
+    if (chosen->data == nullptr || chosen->size < sizeof(int32_t))
+        Fail("subtitle error: cannot burn subtitles: the stream to burn is not a number", "380");
+    int32_t containerIndex = 0;
+    std::memcpy(&containerIndex, chosen->data, sizeof containerIndex);
+    const std::string filter = BurnedSubtitlesFilter(sourcePath_, containerIndex);
+    auto* converter = dynamic_cast<CImageConverter*>(entry.imageConverter.get());
+    std::string error = "the image converter cannot draw";
+    // The filter reads cue times on the source's own time line; frames start at 0 there.
+    if (converter == nullptr || !converter->SetOverlay(filter, sourceTags_.startTimeUs * 10, &error))
+        Fail("subtitle error: cannot burn stream " + std::to_string(containerIndex) + " of " +
+                 sourcePath_ + ": " + error,
+             "380");
 }
 
 void CMediaExporter::OpenAudioEncoder(ExportOutputStream& entry) {

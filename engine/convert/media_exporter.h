@@ -41,12 +41,17 @@ public:
     // The title and chapters of the container the frames come from, for the next Open to
     // carry over; an exporter that is never given them writes neither.
     void SetSourceContainer(const ContainerTags& tags) { sourceTags_ = tags; }
+    // The file the frames come from, which subtitles are burned in from; without it, a target
+    // that asks for burning fails to open.
+    void SetSourcePath(const std::string& path) { sourcePath_ = path; }
 
 private:
     void OpenOutput(const char* pathUtf8);
     void SetUpStream(int32_t index);
     void OpenVideoEncoder(ExportOutputStream& entry, const StreamRecord& record);
     void OpenAudioEncoder(ExportOutputStream& entry);
+    // Has the image converter draw the source's subtitle track the target stream names.
+    void BurnSubtitles(ExportOutputStream& entry, IStreamInfo& info);
     bool FinishFile();
     void FreeOutput();
     // Logs, the first time only, that the file failed with the FFmpeg error code error.
@@ -71,6 +76,7 @@ private:
     IMediaManager* manager_;
     Owned<IMediaInfo> targetInfo_;
     ContainerTags sourceTags_;
+    std::string sourcePath_;
     std::string outputPath_;
     std::string reportedPath_;  // the path messages name
     bool outputFailed_ = false;

@@ -86,6 +86,27 @@ intptr_t CImageConverter::NamedParameter(const char* name, const char* value) {
     return ParseDisplayAspect(value, &displayAspect_) ? 1 : 0;
 }
 
+bool CImageConverter::SetOverlay(const std::string& filter, int64_t timeOffset, std::string* error) {
+    // A filter that cannot open what it draws fails here, once, rather than at every picture.
+    FilterChain trial;
+    const std::string sourceArguments =
+        (boost::format("video_size=%1%x%2%:pix_fmt=%3%:time_base=%4%/%5%:sar=1/1") % targetWidth_ %
+         targetHeight_ % AV_PIX_FMT_YUV420P % kEngineTimeBase.num % kEngineTimeBase.den)
+            .str();
+    if (const int result = trial.Build("buffer", sourceArguments, "buffersink", {}, filter); result < 0) {
+        if (error != nullptr) {
+            char text[AV_ERROR_MAX_STRING_SIZE] = {};
+            av_strerror(result, text, sizeof text);
+            *error = text;
+        }
+        return false;
+    }
+    CloseGraph();  // the next picture builds a graph with the filter in it
+    overlay_ = filter;
+    overlayTimeOffset_ = timeOffset;
+    return true;
+}
+
 CImageConverter::PictureShape CImageConverter::ShapeOf(const AVFrame& picture) {
     const AVRational sar = picture.sample_aspect_ratio;
     const bool known = sar.num > 0 && sar.den > 0;
@@ -110,7 +131,7 @@ bool CImageConverter::NeedsDeinterlacing(IVideoFrame* in, const AVFrame& native)
 // picture still to be flipped never matches, nor does one that still has to be letterboxed or
 // that would overtake pictures still in the graph (the caller checks those).
 bool CImageConverter::AlreadyTarget(IVideoFrame* in, const AVFrame& native) const {
-    if (flags_ & kFlipVertically)
+    if ((flags_ & kFlipVertically) || !overlay_.empty())
         return false;
     const PictureShape shape = ShapeOf(native);
     if (in->GetPixelFormat() != targetFormat_ || shape.format != targetFfmpegFormat_ ||
@@ -126,6 +147,9 @@ bool CImageConverter::AlreadyTarget(IVideoFrame* in, const AVFrame& native) cons
 std::string CImageConverter::DescriptionFor(const PictureShape& input, bool deinterlace) const {
     const char* formatName = av_get_pix_fmt_name(static_cast<AVPixelFormat>(targetFfmpegFormat_));
     std::string description = deinterlace ? std::string(kDeinterlacer) + "," : std::string();
+    // Drawn at the picture's own size, so whatever is drawn is scaled with it.
+    if (!overlay_.empty())
+        description += overlay_ + ",";
     if (flags_ & ImageFitAndPad) {
         const PictureBox box = FitPicture(DisplayAspectFor(input), targetWidth_, targetHeight_);
         description += (boost::format("scale=%1%:%2%,format=%3%") % box.width % box.height %
@@ -221,7 +245,7 @@ bool CImageConverter::Push(IVideoFrame* in, const AVFrame& native) {
     if (av_frame_ref(input, &native) < 0)
         throw std::bad_alloc();
     const SystemBased::ScopedFrameUnref unreference{input};
-    input->pts = origin.start;
+    input->pts = origin.start + overlayTimeOffset_;
     // The deinterlacer reads FFmpeg's flag only; the engine frame's counts as much.
     if (in->IsInterlaced())
         input->interlaced_frame = 1;
@@ -241,7 +265,7 @@ bool CImageConverter::PullFiltered(AVFrame* picture) {
     if (result < 0)
         return false;
     if (picture->pts != AV_NOPTS_VALUE)
-        picture->pts = av_rescale_q(picture->pts, sinkTimeBase_, kEngineTimeBase);
+        picture->pts = av_rescale_q(picture->pts, sinkTimeBase_, kEngineTimeBase) - overlayTimeOffset_;
     return true;
 }
 

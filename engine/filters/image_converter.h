@@ -1,7 +1,8 @@
 // Scales a decoded picture to one fixed pixel format and size through a
-// buffer -> [bwdif,]scale,format[,pad,setsar][,vflip] -> buffersink graph. On request it
-// deinterlaces the pictures flagged interlaced, keeps the picture's shape inside the size with
-// black bars, and turns the picture upside down.
+// buffer -> [bwdif,][overlay,]scale,format[,pad,setsar][,vflip] -> buffersink graph. On request
+// it deinterlaces the pictures flagged interlaced, draws on them at their own size (burned-in
+// subtitles), keeps the picture's shape inside the size with black bars, and turns the picture
+// upside down.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +38,12 @@ public:
 
     IVideoFrame* Convert(IVideoFrame* in) override;
     void EndOfStream() override;
+
+    // Engine-internal: filter draws on every picture before it is scaled, seeing the picture
+    // times moved by timeOffset (engine units), e.g. back onto the source's own time line.
+    // Tries the filter at once: false, leaving the converter as it was, when it cannot be set
+    // up; *error then says why.
+    bool SetOverlay(const std::string& filter, int64_t timeOffset, std::string* error);
 
     int graphBuildCount() const { return graphBuildCount_; }
     // The current graph deinterlaces; it does so from the stream's first interlaced picture on.
@@ -82,6 +89,8 @@ private:
     int32_t targetHeight_;
     uint32_t flags_;
     double displayAspect_ = 0;  // 0: the picture's own
+    std::string overlay_;           // empty: nothing is drawn
+    int64_t overlayTimeOffset_ = 0;
     PictureShape lastInput_;
     FilterChain chain_;
     AVRational sinkTimeBase_{1, 1};
