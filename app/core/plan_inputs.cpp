@@ -197,8 +197,7 @@ PlanTarget planTargetFor(const OutputSetting& setting) {
             target.maxSampleRate = rate;
     }
     target.maxAudioTracks = audioTracksFor(target.muxer);
-    // The engine converts text subtitles between text formats, but draws none into pictures.
-    target.burnsSubtitles = false;
+    // The engine draws text subtitles into pictures, not picture subtitles.
     target.burnsPictureSubtitles = false;
     return target;
 }

@@ -1,6 +1,8 @@
 // What corvane-cli copies, encodes and drops (--plan), and outputs that keep what was copied
 // bit for bit, every chosen track with its tags, and the chapters.
 #include <QDir>
+#include <QFile>
+#include <algorithm>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -187,4 +189,38 @@ TEST_F(CliPlanTest, AnAviKeepsTheDefaultTrackAndSaysWhyTheRestIsDropped) {
     const CliResult wrong = Run({"--plan", "--profile", "1002", "--burn", "3", Media("film.mkv")});
     EXPECT_EQ(wrong.exitCode, 2);
     EXPECT_TRUE(wrong.err.contains("has 2 subtitle tracks")) << wrong.err.toStdString();
+}
+
+TEST_F(CliPlanTest, ABurnedSubtitleShowsInThePictureAtItsTimeOnly) {
+    // Black pictures and one cue from 1.0 s to 2.0 s.
+    const QString subtitles = home_.path() + "/cue.srt";
+    QFile cue(subtitles);
+    ASSERT_TRUE(cue.open(QIODevice::WriteOnly));
+    cue.write("1\n00:00:01,000 --> 00:00:02,000\nWWWWWWWWWWWWWWWWWWWW\n");
+    cue.close();
+    const QString source = home_.path() + "/dark.mkv";
+    MakeMedia("-f lavfi -i color=c=black:s=640x360:r=25:d=3 -f lavfi -i sine=sample_rate=44100:duration=3 -i " +
+                  ShellQuote(subtitles.toStdString()) +
+                  " -map 0 -map 1 -map 2 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -c:s srt",
+              source);
+    const QJsonObject plan = Plan({"--profile", "1007", "--burn", "1", source});
+    EXPECT_EQ(Actions(plan), (QStringList{"encode", "copy", "burn"}));
+
+    const QString burned = Convert({"--profile", "1007", "--burn", "1", source});
+    const QString plain = Convert({"--profile", "1008", source});
+    ASSERT_FALSE(burned.isEmpty());
+    ASSERT_FALSE(plain.isEmpty());
+    EXPECT_EQ(Probe(burned, "", "format=nb_streams"), "2") << "the burned track is not kept as a track too";
+    // Bright pixels of the picture at a time, as 8-bit gray.
+    const auto bright = [](const QString& path, const char* time) {
+        const CommandResult frame = RunCommand("ffmpeg -nostdin -v error -ss " + std::string(time) + " -i " +
+                                               ShellQuote(path.toStdString()) +
+                                               " -frames:v 1 -f rawvideo -pix_fmt gray -");
+        return std::count_if(frame.output.begin(), frame.output.end(),
+                             [](char c) { return static_cast<unsigned char>(c) > 128; });
+    };
+    EXPECT_GT(bright(burned, "1.5"), 200) << "the cue is drawn while it is due";
+    EXPECT_LT(bright(plain, "1.5"), 10);
+    EXPECT_LT(bright(burned, "0.5"), 10) << "and not before";
+    EXPECT_LT(bright(burned, "2.6"), 10) << "nor after";
 }
