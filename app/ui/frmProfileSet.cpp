@@ -189,6 +189,8 @@ void frmProfileSet::showSetting(const OutputSetting& setting) {
     ui_->gbxVideo->setEnabled(ui_->cbxVCodec->count() > 0);
     ui_->gbxAudio->setEnabled(ui_->cbxACodec->count() > 0);
     ui_->chkCopyStreams->setChecked(setting.copyStreams);
+    ui_->chkBurnForced->setChecked(setting.burnForcedSubtitles);
+    ui_->chkBurnForced->setEnabled(ui_->cbxVCodec->count() > 0);
 }
 
 void frmProfileSet::on_btnOK_clicked() {
@@ -206,6 +208,7 @@ void frmProfileSet::on_btnOK_clicked() {
             setting_->audioBitrate = ui_->cbxABitrate->currentText();
         }
         setting_->copyStreams = ui_->chkCopyStreams->isChecked();
+        setting_->burnForcedSubtitles = ui_->chkBurnForced->isChecked();
     }
     accept();
 }

@@ -269,8 +269,12 @@ TEST_F(ProfileSetTest, OkWritesTheChoicesBack) {
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(copy->isChecked(), setting_.copyStreams);
     copy->setChecked(!setting_.copyStreams);
+    auto* burn = dialog_.findChild<QCheckBox*>("chkBurnForced");
+    ASSERT_NE(burn, nullptr);
+    burn->setChecked(!setting_.burnForcedSubtitles);
     OutputSetting expected = setting_;
     expected.copyStreams = !setting_.copyStreams;
+    expected.burnForcedSubtitles = !setting_.burnForcedSubtitles;
     expected.videoCodec = "MP4V";
     expected.videoResolution = "176*144";
     expected.videoBitrate = "200";
