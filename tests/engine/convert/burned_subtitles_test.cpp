@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 
+#include "media_suite_test.h"
 #include "../tagged_media.h"
 #include "process_helpers.h"
 #include "stream_records.h"
@@ -33,24 +34,11 @@ constexpr unsigned char kBright = 160;
 // never reaches it.
 constexpr int kTextPixels = 200;
 
-class BurnedSubtitles : public ::testing::Test {
+class BurnedSubtitles : public MediaSuiteTest<BurnedSubtitles> {
+public:
+    static constexpr const char* kFolder = "burned-subtitles";
+
 protected:
-    static void SetUpTestSuite() {
-        media_ = fs::temp_directory_path() / ("vantrel-burned-subtitles-" + std::to_string(::getpid()));
-        fs::create_directories(media_);
-    }
-    static void TearDownTestSuite() {
-        if (std::getenv("CORVANE_KEEP_TEST_OUTPUT") == nullptr)
-            fs::remove_all(media_);
-    }
-
-    void SetUp() override {
-        manager_.reset(CreateMediaManager());
-        ASSERT_NE(manager_, nullptr);
-        out_ = media_ / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::create_directories(out_);
-    }
-
     // 4 s of black H.264 at 320x240 with two SubRip tracks: the decoy's cue from 0.2 to 0.8 s,
     // the burned one's from 1.0 to 2.0 s, both counted from the file's start, which lies
     // startSeconds into its time line.
@@ -86,14 +74,7 @@ protected:
         config->SetSourcePath(source.c_str());
         config->SetTargetPath(target.c_str());
 
-        Owned<IMediaConverter> converter(manager_->CreateConverter());
-        EXPECT_EQ(converter->AddTask(config.get()), 1);
-        converter->Start();
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-        while (converter->GetUnfinishedTaskCount() > 0 && std::chrono::steady_clock::now() < deadline)
-            converter->WaitForTaskChange(100);
-        *log = converter->GetTaskLog(0);
-        return converter->GetTask(0)->state.load();
+        return RunAlone(config.get(), log);
     }
 
     // How many pixels of the picture shown at seconds are bright.
@@ -120,12 +101,7 @@ protected:
         EXPECT_LT(BrightPixelsAt(burned, 3.0), kTextPixels / 10) << "the cue is gone after its end";
     }
 
-    static fs::path media_;
-    Owned<IMediaManager> manager_;
-    fs::path out_;
 };
-
-fs::path BurnedSubtitles::media_;
 
 }  // namespace
 

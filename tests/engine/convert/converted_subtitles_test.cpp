@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "media_suite_test.h"
 #include "../tagged_media.h"
 #include "copied_streams_support.h"
 #include "stream_records.h"
@@ -160,34 +161,11 @@ std::vector<Cue> JapaneseCues(const std::string& source) {
     return cues;
 }
 
-class ConvertedSubtitles : public ::testing::Test {
+class ConvertedSubtitles : public MediaSuiteTest<ConvertedSubtitles> {
+public:
+    static constexpr const char* kFolder = "converted-subtitles";
+
 protected:
-    static void SetUpTestSuite() {
-        media_ = fs::temp_directory_path() / ("vantrel-converted-subtitles-" + std::to_string(::getpid()));
-        fs::create_directories(media_);
-    }
-    static void TearDownTestSuite() {
-        if (std::getenv("CORVANE_KEEP_TEST_OUTPUT") == nullptr)
-            fs::remove_all(media_);
-    }
-
-    void SetUp() override {
-        manager_.reset(CreateMediaManager());
-        ASSERT_NE(manager_, nullptr);
-        out_ = media_ / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::create_directories(out_);
-    }
-
-    static std::string Generate(const std::string& name, const std::string& arguments) {
-        const fs::path path = media_ / name;
-        if (!fs::exists(path)) {
-            const CommandResult r =
-                RunCommand("ffmpeg -nostdin -v error -y " + arguments + " " + ShellQuote(path.string()));
-            EXPECT_EQ(r.exitCode, 0) << r.output;
-        }
-        return path.string();
-    }
-
     // H.264 + AAC + SRT (eng, three cues, one of two lines) + ASS (jpn, two cues with override
     // tags); seconds long.
     static std::string Source(int seconds = 4, const std::string& name = "subtitled.mkv") {
@@ -221,26 +199,10 @@ protected:
                                   "-metadata:s:s:0 language=eng -metadata:s:s:1 language=jpn");
     }
 
-    std::string Out(const std::string& name) const { return (out_ / name).string(); }
-
     // Runs the task alone; its final state and what it reported.
-    int32_t Run(IMediaTaskConfig* config, std::string* log) {
-        Owned<IMediaConverter> converter(manager_->CreateConverter());
-        EXPECT_EQ(converter->AddTask(config), 1);
-        converter->Start();
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-        while (converter->GetUnfinishedTaskCount() > 0 && std::chrono::steady_clock::now() < deadline)
-            converter->WaitForTaskChange(100);
-        *log = converter->GetTaskLog(0);
-        return converter->GetTask(0)->state.load();
-    }
+    int32_t Run(IMediaTaskConfig* config, std::string* log) { return RunAlone(config, log); }
 
-    static fs::path media_;
-    Owned<IMediaManager> manager_;
-    fs::path out_;
 };
-
-fs::path ConvertedSubtitles::media_;
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "media_suite_test.h"
 #include "copied_streams_support.h"
 #include "stream_records.h"
 
@@ -21,34 +22,11 @@ namespace {
 
 constexpr double kVideoFrame = 1.0 / 25;
 
-class CopiedStreams : public ::testing::Test {
+class CopiedStreams : public MediaSuiteTest<CopiedStreams> {
+public:
+    static constexpr const char* kFolder = "copied";
+
 protected:
-    static void SetUpTestSuite() {
-        media_ = fs::temp_directory_path() / ("vantrel-copied-" + std::to_string(::getpid()));
-        fs::create_directories(media_);
-    }
-    static void TearDownTestSuite() {
-        if (std::getenv("CORVANE_KEEP_TEST_OUTPUT") == nullptr)
-            fs::remove_all(media_);
-    }
-
-    void SetUp() override {
-        manager_.reset(CreateMediaManager());
-        ASSERT_NE(manager_, nullptr);
-        out_ = media_ / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::create_directories(out_);
-    }
-
-    static std::string Generate(const std::string& name, const std::string& arguments) {
-        const fs::path path = media_ / name;
-        if (!fs::exists(path)) {
-            const CommandResult r = RunCommand("ffmpeg -nostdin -v error -y " + arguments + " " +
-                                               ShellQuote(path.string()));
-            EXPECT_EQ(r.exitCode, 0) << r.output;
-        }
-        return path.string();
-    }
-
     // 4 s of H.264 with B-frames and AAC.
     static std::string Source() {
         return Generate("h264_bframes_aac.mkv",
@@ -57,29 +35,17 @@ protected:
                         "-preset medium -bf 2 -g 25 -pix_fmt yuv420p -c:a aac -b:a 96k -ac 2");
     }
 
-    std::string Out(const std::string& name) const { return (out_ / name).string(); }
-
     // Runs the task alone; the task's final state. log: what the task reported.
     int32_t Run(IMediaTaskConfig* config, std::string* log = nullptr) {
-        Owned<IMediaConverter> converter(manager_->CreateConverter());
-        EXPECT_EQ(converter->AddTask(config), 1);
-        converter->Start();
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-        while (converter->GetUnfinishedTaskCount() > 0 && std::chrono::steady_clock::now() < deadline)
-            converter->WaitForTaskChange(100);
-        const int32_t state = converter->GetTask(0)->state.load();
-        EXPECT_EQ(state, TaskFinished) << converter->GetTaskLog(0);
+        std::string reported;
+        const int32_t state = RunAlone(config, &reported);
+        EXPECT_EQ(state, TaskFinished) << reported;
         if (log)
-            *log = converter->GetTaskLog(0);
+            *log = reported;
         return state;
     }
 
-    static fs::path media_;
-    Owned<IMediaManager> manager_;
-    fs::path out_;
 };
-
-fs::path CopiedStreams::media_;
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "media_suite_test.h"
 #include "../tagged_media.h"
 #include "copied_streams_support.h"
 #include "stream_records.h"
@@ -95,47 +96,21 @@ constexpr char kStreamTags[] =
     "-show_entries stream=index,codec_name,codec_type:stream_tags=language,title,filename,mimetype"
     ":stream_disposition=default,forced -of compact";
 
-class TrackTagsOutput : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        media_ = fs::temp_directory_path() / ("vantrel-track-tags-" + std::to_string(::getpid()));
-        fs::create_directories(media_);
-    }
-    static void TearDownTestSuite() {
-        if (std::getenv("CORVANE_KEEP_TEST_OUTPUT") == nullptr)
-            fs::remove_all(media_);
-    }
+class TrackTagsOutput : public MediaSuiteTest<TrackTagsOutput> {
+public:
+    static constexpr const char* kFolder = "track-tags";
 
+protected:
     void SetUp() override {
-        manager_.reset(CreateMediaManager());
-        ASSERT_NE(manager_, nullptr);
-        out_ = media_ / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::create_directories(out_);
+        MediaSuiteTest::SetUp();
         source_ = tagged::TaggedSource(media_);
     }
 
-    std::string Out(const std::string& name) const { return (out_ / name).string(); }
-
     // Runs the task alone; its final state and what it reported.
-    int32_t Run(IMediaTaskConfig* config, std::string* log = nullptr) {
-        Owned<IMediaConverter> converter(manager_->CreateConverter());
-        EXPECT_EQ(converter->AddTask(config), 1);
-        converter->Start();
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-        while (converter->GetUnfinishedTaskCount() > 0 && std::chrono::steady_clock::now() < deadline)
-            converter->WaitForTaskChange(100);
-        if (log)
-            *log = converter->GetTaskLog(0);
-        return converter->GetTask(0)->state.load();
-    }
+    int32_t Run(IMediaTaskConfig* config, std::string* log = nullptr) { return RunAlone(config, log); }
 
-    static fs::path media_;
-    Owned<IMediaManager> manager_;
-    fs::path out_;
     std::string source_;
 };
-
-fs::path TrackTagsOutput::media_;
 
 // start_time,end_time,title of each chapter.
 std::vector<std::string> Chapters(const std::string& path) {
