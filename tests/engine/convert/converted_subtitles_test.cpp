@@ -18,6 +18,7 @@
 #include "stream_records.h"
 
 using namespace MediaBased;
+using namespace copied;
 namespace fs = std::filesystem;
 
 namespace {
@@ -27,64 +28,6 @@ enum SourceStream { kVideo = 0, kSound = 1, kEnglishSrt = 2, kJapaneseAss = 3 };
 
 // What a client copies onto a stream it converts: the source's description, which the exporter
 // decodes the packets with, and the track tags.
-constexpr const char* kConvertedProperties[] = {"codec_parameters", "language", "title", "default", "forced"};
-
-struct Target {
-    int sourceIndex;
-    bool passThrough;
-    StreamRecord record;  // converted and encoded streams
-};
-
-Target Copy(int sourceIndex) {
-    return Target{sourceIndex, true, StreamRecord{}};
-}
-
-Target Encode(int sourceIndex, const StreamRecord& record) {
-    return Target{sourceIndex, false, record};
-}
-
-// codec must outlive the task's making.
-Target Convert(int sourceIndex, const char* codec) {
-    StreamRecord record{};
-    record.kind = StreamKindSubtitle;
-    record.codecName = const_cast<char*>(codec);
-    record.encode = 1;
-    return Target{sourceIndex, true, record};
-}
-
-Owned<IMediaTaskConfig> MakeTask(IMediaManager& manager, const std::string& source, const std::string& target,
-                                 const char* format, const std::vector<Target>& targets) {
-    Owned<IMediaImporter> importer(manager.OpenImporter(source.c_str()));
-    IMediaInfo* probed = importer ? importer->GetMediaInfo(0) : nullptr;
-    if (probed == nullptr)
-        return nullptr;
-    Owned<IMediaTaskConfig> config(manager.CreateTaskConfig());
-    Owned<IMediaInfo> info(manager.CreateMediaInfo());
-    info->SetFormatName(format);
-    for (const Target& t : targets) {
-        const bool copied = t.passThrough && t.record.encode == 0;
-        StreamRecord record = t.record;
-        if (copied) {
-            record = *probed->GetStreamRecord(t.sourceIndex);
-            record.encode = 0;
-        }
-        info->AddStream(&record);
-        if (t.passThrough) {
-            IStreamInfo* from = probed->GetStreamInfo(static_cast<uint32_t>(t.sourceIndex));
-            IStreamInfo* to = info->GetStreamInfo(static_cast<uint32_t>(info->GetStreamCount() - 1));
-            for (const char* name : kConvertedProperties)
-                if (const PropertyBlob* blob = from->GetProperty(name))
-                    to->SetProperty(name, blob);
-        }
-        const StreamSelection selection{t.sourceIndex, static_cast<uint8_t>(t.passThrough ? 1 : 0)};
-        config->AddStreamSelection(&selection);
-    }
-    config->SetTargetInfo(info.get());
-    config->SetSourcePath(source.c_str());
-    config->SetTargetPath(target.c_str());
-    return config;
-}
-
 struct Cue {
     double start;
     double end;

@@ -18,19 +18,48 @@ namespace copied {
 
 using namespace MediaBased;
 
-// One target stream: a source stream copied, or encoded with record.
+// The source properties a copied stream takes along: its codec's description, its tags and,
+// for an attached file, its name and type.
+inline const std::vector<const char*> kCopiedProperties = {"codec_parameters", "language", "title",
+                                                          "default",          "forced",   "attachment",
+                                                          "filename",         "mimetype"};
+inline const std::vector<const char*> kTrackTags = {"language", "title", "default", "forced"};
+
+// One target stream: a source stream copied (its own record with encode 0), converted (passed
+// through and encoded by the exporter: subtitles), or encoded from decoded frames.
 struct Target {
     int sourceIndex;
-    bool copy;
-    StreamRecord record;  // encoded streams only
+    bool passThrough;
+    bool copied;
+    StreamRecord record;  // converted and encoded streams
+    std::vector<const char*> properties;  // taken from the source stream
+    bool subtitle = false;  // a copied subtitle: the importer cannot tell it from data
 };
 
 inline Target Copy(int sourceIndex) {
-    return Target{sourceIndex, true, StreamRecord{}};
+    return Target{sourceIndex, true, true, StreamRecord{}, kCopiedProperties};
 }
 
-inline Target Encode(int sourceIndex, const StreamRecord& record) {
-    return Target{sourceIndex, false, record};
+inline Target CopySubtitle(int sourceIndex) {
+    Target target = Copy(sourceIndex);
+    target.subtitle = true;
+    return target;
+}
+
+// tagged: the source's tags go with the encoded stream.
+inline Target Encode(int sourceIndex, const StreamRecord& record, bool tagged = false) {
+    return Target{sourceIndex, false, false, record, tagged ? kTrackTags : std::vector<const char*>{}};
+}
+
+// Subtitles converted to codec, which must outlive the task's making.
+inline Target Convert(int sourceIndex, const char* codec) {
+    StreamRecord record{};
+    record.kind = StreamKindSubtitle;
+    record.codecName = const_cast<char*>(codec);
+    record.encode = 1;
+    std::vector<const char*> properties = kTrackTags;
+    properties.push_back("codec_parameters");
+    return Target{sourceIndex, true, false, record, properties};
 }
 
 // A task configuration over source for the targets, or null when the source cannot be probed.
@@ -45,19 +74,22 @@ inline Owned<IMediaTaskConfig> MakeTask(IMediaManager& manager, const std::strin
     Owned<IMediaInfo> info(manager.CreateMediaInfo());
     info->SetFormatName(format);
     for (const Target& t : targets) {
-        if (t.copy) {
-            StreamRecord record = *probed->GetStreamRecord(t.sourceIndex);
+        IStreamInfo* from = probed->GetStreamInfo(static_cast<uint32_t>(t.sourceIndex));
+        StreamRecord record = t.record;
+        if (t.copied) {
+            record = *probed->GetStreamRecord(t.sourceIndex);
             record.encode = 0;
-            info->AddStream(&record);
-            const PropertyBlob* parameters =
-                probed->GetStreamInfo(static_cast<uint32_t>(t.sourceIndex))->GetProperty("codec_parameters");
-            EXPECT_NE(parameters, nullptr) << "the importer describes every stream's parameters";
-            info->GetStreamInfo(static_cast<uint32_t>(info->GetStreamCount() - 1))
-                ->SetProperty("codec_parameters", parameters);
-        } else {
-            info->AddStream(&t.record);
+            if (t.subtitle)
+                record.kind = StreamKindSubtitle;
+            EXPECT_NE(from->GetProperty("codec_parameters"), nullptr)
+                << "the importer describes every stream's parameters";
         }
-        const StreamSelection selection{t.sourceIndex, static_cast<uint8_t>(t.copy ? 1 : 0)};
+        info->AddStream(&record);
+        IStreamInfo* to = info->GetStreamInfo(static_cast<uint32_t>(info->GetStreamCount() - 1));
+        for (const char* name : t.properties)
+            if (const PropertyBlob* blob = from->GetProperty(name))
+                to->SetProperty(name, blob);
+        const StreamSelection selection{t.sourceIndex, static_cast<uint8_t>(t.passThrough ? 1 : 0)};
         config->AddStreamSelection(&selection);
     }
     config->SetTargetInfo(info.get());

@@ -17,74 +17,10 @@
 #include "stream_records.h"
 
 using namespace MediaBased;
+using namespace copied;
 namespace fs = std::filesystem;
 
 namespace {
-
-// What a client copies from a probed stream onto the target of a copied one; an encoded
-// target takes the track tags only.
-constexpr const char* kCopiedProperties[] = {"codec_parameters", "language", "title", "default",
-                                             "forced", "attachment", "filename", "mimetype"};
-constexpr const char* kTagProperties[] = {"language", "title", "default", "forced"};
-
-struct Target {
-    int sourceIndex;
-    bool copy;
-    StreamRecord record;  // encoded streams only
-    bool tagged;          // encoded streams: whether the source's tags go with it
-};
-
-Target Copy(int sourceIndex) {
-    return Target{sourceIndex, true, StreamRecord{}, true};
-}
-
-Target Encode(int sourceIndex, const StreamRecord& record, bool tagged) {
-    return Target{sourceIndex, false, record, tagged};
-}
-
-bool IsSubtitle(int sourceIndex) {
-    return sourceIndex == tagged::kEnglishSrt || sourceIndex == tagged::kJapaneseAss;
-}
-
-Owned<IMediaTaskConfig> MakeTask(IMediaManager& manager, const std::string& source,
-                                 const std::string& target, const char* format,
-                                 const std::vector<Target>& targets) {
-    Owned<IMediaImporter> importer(manager.OpenImporter(source.c_str()));
-    IMediaInfo* probed = importer ? importer->GetMediaInfo(0) : nullptr;
-    if (probed == nullptr)
-        return nullptr;
-    Owned<IMediaTaskConfig> config(manager.CreateTaskConfig());
-    Owned<IMediaInfo> info(manager.CreateMediaInfo());
-    info->SetFormatName(format);
-    for (const Target& t : targets) {
-        StreamRecord record = t.record;
-        if (t.copy) {
-            record = *probed->GetStreamRecord(t.sourceIndex);
-            record.encode = 0;
-            // The importer cannot tell subtitles from data; the client names them.
-            if (IsSubtitle(t.sourceIndex))
-                record.kind = StreamKindSubtitle;
-        }
-        info->AddStream(&record);
-        IStreamInfo* from = probed->GetStreamInfo(static_cast<uint32_t>(t.sourceIndex));
-        IStreamInfo* to = info->GetStreamInfo(static_cast<uint32_t>(info->GetStreamCount() - 1));
-        if (t.copy) {
-            for (const char* name : kCopiedProperties)
-                if (const PropertyBlob* blob = from->GetProperty(name))
-                    to->SetProperty(name, blob);
-        } else if (t.tagged) {
-            for (const char* name : kTagProperties)
-                if (const PropertyBlob* blob = from->GetProperty(name))
-                    to->SetProperty(name, blob);
-        }
-        const StreamSelection selection{t.sourceIndex, static_cast<uint8_t>(t.copy ? 1 : 0)};
-        config->AddStreamSelection(&selection);
-    }
-    config->SetTargetInfo(info.get());
-    config->SetSourcePath(source.c_str());
-    config->SetTargetPath(target.c_str());
-    return config;
-}
 
 std::string Probe(const std::string& path, const std::string& arguments) {
     const CommandResult r = RunCommand("ffprobe -v error " + arguments + " " + ShellQuote(path));
@@ -139,8 +75,10 @@ void ExpectSameChapters(const std::string& target, const std::string& source, do
 TEST_F(TrackTagsOutput, EverythingCopiedIntoMatroskaKeepsTagsChaptersTitleAndTheFont) {
     const std::string target = Out("copied.mkv");
     std::vector<Target> targets;
+    // The importer cannot tell subtitles from data; the client names them.
     for (int stream = tagged::kVideo; stream <= tagged::kFont; ++stream)
-        targets.push_back(Copy(stream));
+        targets.push_back(stream == tagged::kEnglishSrt || stream == tagged::kJapaneseAss ? CopySubtitle(stream)
+                                                                                           : Copy(stream));
     Owned<IMediaTaskConfig> config = MakeTask(*manager_, source_, target, "matroska", targets);
     ASSERT_NE(config, nullptr);
     std::string log;
