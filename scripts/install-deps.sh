@@ -10,7 +10,7 @@ packages=(
   libboost-dev libboost-thread-dev libboost-chrono-dev libboost-date-time-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
   libgtest-dev libgmock-dev
-  xvfb xauth fonts-dejavu-core time bc dbus-daemon
+  xvfb xauth fonts-dejavu-core fontconfig time bc dbus-daemon
   appstream desktop-file-utils dpkg-dev
 )
 
