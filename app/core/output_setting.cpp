@@ -188,6 +188,9 @@ void applyProfileDefaults(const ProfileEntry& entry, OutputSetting& setting) {
     setting.audioChannels = format.defaultChannels;
     setting.copyStreams = format.copyStreams;
     setting.burnForcedSubtitles = format.burnForcedSubtitles;
+    setting.rateControl = format.defaultRateControl;
+    setting.quality = format.defaultQuality;
+    setting.speed = format.defaultSpeed;
     setting.profile = format;
 }
 

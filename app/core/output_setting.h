@@ -29,6 +29,9 @@ struct OutputSetting {
     QString audioChannels;
     bool copyStreams = false;  // copy streams that already fit instead of encoding them
     bool burnForcedSubtitles = false;
+    QString rateControl;    // "quality" or "bitrate" (empty reads as "bitrate")
+    int quality = 0;        // the encoder's CRF value, used when rateControl is "quality"
+    QString speed;          // "fastest" … "slowest"; empty: the encoder's default
     // The profile's own options: the codecs it takes and the device's limits. Always from the
     // profile, never stored.
     ProfileFormat profile;

@@ -47,6 +47,24 @@ struct AudioOption {
     bool operator==(const AudioOption&) const = default;
 };
 
+// What the device a profile targets plays, as its maker publishes it: an item's <Limits>
+// element. Zero (or false) where the catalogue says nothing; the copy rules and the picture
+// size rules read them.
+struct DeviceLimits {
+    int maxWidth = 0;             // MaxResolution="3840*2160"
+    int maxHeight = 0;
+    double maxFramesPerSecond = 0.0;  // MaxFrameRate="60"
+    int h264Level = 0;            // H264Level="4.1" gives 41
+    int hevcLevel = 0;            // HevcLevel="5.1" gives 51
+    int maxBitDepth = 0;          // BitDepth="10"; 0: 8 bits
+    bool hdr = false;             // HDR="yes": plays PQ and HLG pictures as they are
+    int maxChannels = 0;          // MaxChannels="6"
+    int maxSampleRate = 0;        // MaxSampleRate="48000"
+    int maxAudioTracks = 0;       // MaxAudioTracks="1"; 0: as many as the container holds
+
+    bool operator==(const DeviceLimits&) const = default;
+};
+
 // What a profile converts to. Options keep the documents' order, repeats included.
 struct ProfileFormat {
     QString containerCode;
@@ -63,6 +81,14 @@ struct ProfileFormat {
     bool copyStreams = true;
     bool copyAnyCodec = false;
     bool burnForcedSubtitles = false;
+    // <VideoEnc RateControl="quality" defQuality="23" defSpeed="balanced">: "quality" encodes
+    // to a constant quality (the encoder's own CRF scale: higher = smaller file), "bitrate"
+    // (or nothing) to the option's bit rate. defSpeed is one of "fastest", "fast",
+    // "balanced", "slow", "slowest"; empty keeps each encoder's own default.
+    QString defaultRateControl;
+    int defaultQuality = 0;
+    QString defaultSpeed;
+    DeviceLimits limits;
 
     bool operator==(const ProfileFormat&) const = default;
 };
