@@ -103,8 +103,13 @@ bool ConverterTaskThread::Convert() {
     auto* ownExporter = dynamic_cast<CMediaExporter*>(exporter.get());
     if (ownImporter != nullptr && ownExporter != nullptr)
         ownExporter->SetSourceContainer(ownImporter->containerTags());
-    if (ownExporter != nullptr)
+    if (ownExporter != nullptr) {
         ownExporter->SetSourcePath(sourcePath);
+        std::vector<int32_t> sourceStreams;
+        for (const StreamSelection& selection : selections)
+            sourceStreams.push_back(selection.streamIndex);
+        ownExporter->SetSourceStreams(sourceStreams);
+    }
     if (!exporter || !OpenOutput(*exporter, output)) {
         // A claim that failed says why here; an exporter that failed has said so itself.
         if (!output.LastError().empty())

@@ -1,5 +1,7 @@
 #include "convert/export_audio_stream.h"
 
+#include <algorithm>
+
 extern "C" {
 #include <libavutil/channel_layout.h>
 }
@@ -18,6 +20,50 @@ void SetChannels(AVCodecContext& context, int32_t channels, int64_t layoutMask) 
         av_channel_layout_default(&context.ch_layout, channels);
 }
 
+// A rate the encoder lists: the asked one, else the lowest above it (Opus takes 48 kHz, not
+// 44.1), else the highest. Encoders that list none take any.
+int SupportedSampleRate(const AVCodec* encoder, int wanted) {
+    if (encoder == nullptr || encoder->supported_samplerates == nullptr || wanted <= 0)
+        return wanted;
+    int above = 0;
+    int highest = 0;
+    for (const int* rate = encoder->supported_samplerates; *rate != 0; ++rate) {
+        if (*rate == wanted)
+            return wanted;
+        if (*rate > wanted && (above == 0 || *rate < above))
+            above = *rate;
+        highest = std::max(highest, *rate);
+    }
+    return above != 0 ? above : highest;
+}
+
+// Keeps the layout when the encoder lists it (or lists none); else the listed layout with the
+// same number of channels, else the one with the most channels up to that number, which the
+// resampler mixes down to.
+void KeepSupportedLayout(AVCodecContext& context, const AVCodec* encoder) {
+    if (encoder == nullptr || encoder->ch_layouts == nullptr || context.ch_layout.nb_channels <= 0)
+        return;
+    const AVChannelLayout* sameCount = nullptr;
+    const AVChannelLayout* fewer = nullptr;
+    for (const AVChannelLayout* layout = encoder->ch_layouts; layout->nb_channels != 0; ++layout) {
+        if (av_channel_layout_compare(layout, &context.ch_layout) == 0)
+            return;
+        if (sameCount == nullptr && layout->nb_channels == context.ch_layout.nb_channels)
+            sameCount = layout;
+        if (layout->nb_channels < context.ch_layout.nb_channels &&
+            (fewer == nullptr || layout->nb_channels > fewer->nb_channels))
+            fewer = layout;
+    }
+    const AVChannelLayout* chosen = sameCount != nullptr ? sameCount : fewer;
+    if (chosen == nullptr)
+        return;
+    AVChannelLayout copy{};
+    if (av_channel_layout_copy(&copy, chosen) < 0)
+        return;
+    av_channel_layout_uninit(&context.ch_layout);
+    context.ch_layout = copy;
+}
+
 }  // namespace
 
 void ConfigureAudioEncoder(AVCodecContext& context, const StreamRecord& record,
@@ -31,8 +77,9 @@ void ConfigureAudioEncoder(AVCodecContext& context, const StreamRecord& record,
     if (record.level > 0)
         context.level = record.level;
     context.bit_rate = record.bitRate;
-    context.sample_rate = record.sampleRate;
+    context.sample_rate = SupportedSampleRate(encoder, record.sampleRate);
     SetChannels(context, record.channels, record.channelLayout);
+    KeepSupportedLayout(context, encoder);
     context.frame_size = record.frameSize;
     CopyExtradata(extradata, &context.extradata, &context.extradata_size);
 

@@ -1,7 +1,12 @@
-// The filter that draws a text subtitle track of the source onto the pictures it came with.
+// Subtitle tracks of the source drawn onto the pictures they came with: text through a filter
+// of the image converter, pictures by a converter wrapped around it.
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+#include "vantrel/interfaces.h"
+#include "vantrel/owned.h"
 
 namespace MediaBased {
 
@@ -12,9 +17,12 @@ constexpr const char* kBurnSubtitlesProperty = "burn_subtitles";
 // graph description.
 std::string EscapedFilterArgument(const std::string& value);
 
-// A "subtitles" filter description drawing the text track at containerIndex of the file at
-// sourcePath. Logs and raises "subtitle error: cannot burn ..." for a file that cannot be read,
-// a stream that is not there, or one that holds no text subtitles.
-std::string BurnedSubtitlesFilter(const std::string& sourcePath, int containerIndex);
+// Has converter (an engine image converter) draw the track at containerIndex of the file at
+// sourcePath on every picture before it is scaled; picture times moved by timeOffset (engine
+// units) are on the source's own time line. Text tracks go through FFmpeg's subtitles filter;
+// picture tracks replace converter with one that draws and then hands the pictures on to it.
+// Logs and raises "subtitle error: cannot burn ..." for a track that cannot be drawn.
+void BurnSubtitlesInto(Owned<IImageConverter>& converter, const std::string& sourcePath,
+                       int containerIndex, int64_t timeOffset);
 
 }  // namespace MediaBased

@@ -40,4 +40,22 @@ const AVCodec* FindExportEncoder(const char* codecName) {
     return encoder;
 }
 
+const AVCodec* FindExportEncoder(const char* codecName, const std::string& fallback) {
+    const AVCodec* replacement =
+        fallback.empty() ? nullptr : avcodec_find_encoder_by_name(fallback.c_str());
+    if (replacement == nullptr || codecName == nullptr)
+        return FindExportEncoder(codecName);
+    const std::string name = MappedEncoderName(codecName);
+    if (const AVCodec* encoder = avcodec_find_encoder_by_name(name.c_str()))
+        return encoder;
+    if (const AVCodecDescriptor* descriptor = avcodec_descriptor_get_by_name(name.c_str()))
+        if (const AVCodec* encoder = avcodec_find_encoder(descriptor->id))
+            return encoder;
+    SystemBased::ReportMessage(("encoder fallback: this FFmpeg has no encoder " + name +
+                                "; encoding with " + replacement->name + " instead")
+                                   .c_str(),
+                               "186");
+    return replacement;
+}
+
 }  // namespace MediaBased

@@ -19,4 +19,8 @@ std::string MappedEncoderName(const char* codecName);
 // for a known codec without an encoder.
 const AVCodec* FindExportEncoder(const char* codecName);
 
+// As above, except that a name this FFmpeg has no encoder for falls back, logged, to the
+// encoder named fallback when there is one (an empty fallback falls back to nothing).
+const AVCodec* FindExportEncoder(const char* codecName, const std::string& fallback);
+
 }  // namespace MediaBased

@@ -13,6 +13,9 @@
 #include "convert/export_copied_stream.h"
 #include "convert/export_container_traits.h"
 #include "convert/export_encoder_lookup.h"
+#include "convert/export_encoder_options.h"
+#include "convert/export_hardware_encoder.h"
+#include "convert/export_source_picture.h"
 #include "convert/export_packet_writer.h"
 #include "convert/export_subtitle_stream.h"
 #include "convert/export_track_tags.h"
@@ -187,7 +190,11 @@ void CMediaExporter::SetUpStream(int32_t index) {
             *entry.stream, entry.stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO);
         return;
     }
-    entry.encoder = FindExportEncoder(record.codecName);
+    // The source's pictures are looked at only for a picture stream that is encoded.
+    const bool encodedVideo = entry.kind == StreamKindVideo && entry.encode;
+    const VideoEncoding encoding =
+        encodedVideo ? ReadVideoEncoding(info, SourcePictureOf(index)) : VideoEncoding();
+    entry.encoder = FindExportEncoder(record.codecName, encoding.fallback);
     if (IsConvertedSubtitle(entry, info)) {
         entry.subtitles = std::make_unique<SubtitleConverter>(*output_, *entry.encoder, info);
         entry.stream = &entry.subtitles->stream();
@@ -203,16 +210,16 @@ void CMediaExporter::SetUpStream(int32_t index) {
     switch (entry.kind) {
     case StreamKindVideo:
         entry.stream =
-            CreateVideoStream(*output_, *entry.context, record, extradata, formatName);
+            CreateVideoStream(*output_, *entry.context, record, extradata, formatName, encoding);
         if (entry.encode) {
-            OpenVideoEncoder(entry, record);
+            OpenVideoEncoder(entry, record, extradata, encoding);
             BurnSubtitles(entry, info);
         }
         break;
     case StreamKindAudio:
         entry.stream = CreateAudioStream(*output_, *entry.context, record, extradata);
         if (entry.encode)
-            OpenAudioEncoder(entry);
+            OpenAudioEncoder(entry, info);
         break;
     case StreamKindSubtitle:
         entry.stream = CreateSubtitleStream(*output_, *entry.encoder, extradata);
@@ -225,31 +232,37 @@ void CMediaExporter::SetUpStream(int32_t index) {
         throw std::bad_alloc();
 }
 
-void CMediaExporter::OpenVideoEncoder(ExportOutputStream& entry, const StreamRecord& record) {
-    AVCodecContext& context = *entry.context;
+std::optional<SourcePicture> CMediaExporter::SourcePictureOf(int32_t index) const {
+    if (sourcePath_.empty() || index < 0 || static_cast<size_t>(index) >= sourceStreams_.size())
+        return std::nullopt;
+    return ProbeSourcePicture(sourcePath_, sourceStreams_[index]);
+}
+
+void CMediaExporter::OpenVideoEncoder(ExportOutputStream& entry, const StreamRecord& record,
+                                      const PropertyBlob* extradata, const VideoEncoding& encoding) {
     uint32_t flags = 0;
     // A progressive target shows a combed picture unless interlaced sources are deinterlaced.
     if (!record.interlaced)
         flags |= ImageDeinterlace;
     // Where nothing records the pixel shape, players assume square pixels: the picture keeps
     // its shape inside the target size instead, between black bars.
-    const AVRational aspect = context.sample_aspect_ratio;
+    const AVRational aspect = entry.context->sample_aspect_ratio;
     double displayAspect = 0.0;
     if (aspect.num > 0 && aspect.den > 0 && aspect.num != aspect.den &&
-        !StoresSampleAspect(*output_->oformat, context.codec_id)) {
-        displayAspect = record.displayAspect > 0 ? record.displayAspect
-                                                 : av_q2d(aspect) * context.width / context.height;
+        !StoresSampleAspect(*output_->oformat, entry.context->codec_id)) {
+        displayAspect = record.displayAspect > 0
+                            ? record.displayAspect
+                            : av_q2d(aspect) * entry.context->width / entry.context->height;
         flags |= ImageFitAndPad;
-        context.sample_aspect_ratio = entry.stream->sample_aspect_ratio = AVRational{1, 1};
+        entry.context->sample_aspect_ratio = entry.stream->sample_aspect_ratio = AVRational{1, 1};
     }
-    if (const int opened = avcodec_open2(&context, entry.encoder, nullptr); opened < 0)
-        Fail(std::string("video encoder error: ") + entry.encoder->name + " refused " +
-                 std::to_string(context.width) + "x" + std::to_string(context.height) + " at " +
-                 Kilobits(context.bit_rate) + " (" + ErrorText(opened) + ")",
-             "370");
+    // May put the fallback encoder's context in the named one's place.
+    OpenVideoStreamEncoder(entry.context, entry.encoder, record, extradata,
+                           targetInfo_->GetFormatName(), *output_, encoding);
+    AVCodecContext& context = *entry.context;
     entry.encoderOpen = true;
     entry.clock.Configure(av_q2d(av_inv_q(context.time_base)), !StoresStreamStart(*output_->oformat));
-    const int32_t pixelFormat = FindPixelFormatByFfmpeg(context.pix_fmt).id;
+    const int32_t pixelFormat = FindPixelFormatByFfmpeg(EncoderPictureFormat(context)).id;
     if (pixelFormat == PixelFormatUnknown || manager_ == nullptr)
         Fail("video conversion error: no way to the encoder's pictures", "375");
     entry.imageConverter.reset(
@@ -261,6 +274,13 @@ void CMediaExporter::OpenVideoEncoder(ExportOutputStream& entry, const StreamRec
         std::snprintf(text, sizeof text, "%.9g", displayAspect);
         entry.imageConverter->NamedParameter("W_ImageConverterParamDisplayAspect", text);
     }
+    if (const std::string toneMap = ToneMapFilter(encoding, context); !toneMap.empty()) {
+        auto* converter = dynamic_cast<CImageConverter*>(entry.imageConverter.get());
+        std::string error = "the image converter cannot tone-map";
+        if (converter == nullptr || !converter->SetToneMapping(toneMap, &error))
+            Fail("video conversion error: cannot tone-map the HDR pictures: " + error, "375");
+    }
+    AddHdrSideData(*entry.stream, encoding);
 }
 
 void CMediaExporter::BurnSubtitles(ExportOutputStream& entry, IStreamInfo& info) {
@@ -271,19 +291,15 @@ void CMediaExporter::BurnSubtitles(ExportOutputStream& entry, IStreamInfo& info)
         Fail("subtitle error: cannot burn subtitles: the stream to burn is not a number", "380");
     int32_t containerIndex = 0;
     std::memcpy(&containerIndex, chosen->data, sizeof containerIndex);
-    const std::string filter = BurnedSubtitlesFilter(sourcePath_, containerIndex);
-    auto* converter = dynamic_cast<CImageConverter*>(entry.imageConverter.get());
-    std::string error = "the image converter cannot draw";
-    // The filter reads cue times on the source's own time line; frames start at 0 there.
-    if (converter == nullptr || !converter->SetOverlay(filter, sourceTags_.startTimeUs * 10, &error))
-        Fail("subtitle error: cannot burn stream " + std::to_string(containerIndex) + " of " +
-                 sourcePath_ + ": " + error,
-             "380");
+    // Cue times are on the source's own time line; frames start at 0 there.
+    BurnSubtitlesInto(entry.imageConverter, sourcePath_, containerIndex, sourceTags_.startTimeUs * 10);
 }
 
-void CMediaExporter::OpenAudioEncoder(ExportOutputStream& entry) {
+void CMediaExporter::OpenAudioEncoder(ExportOutputStream& entry, IStreamInfo& info) {
     AVCodecContext& context = *entry.context;
-    if (const int opened = avcodec_open2(&context, entry.encoder, nullptr); opened < 0)
+    if (const int opened =
+            OpenEncoderWithOptions(context, *entry.encoder, TextProperty(info, kEncoderOptionsProperty));
+        opened < 0)
         Fail(std::string("audio encoder error: ") + entry.encoder->name + " refused " +
                  Kilobits(context.bit_rate) + ", " + std::to_string(context.sample_rate) +
                  " Hz, " + std::to_string(context.ch_layout.nb_channels) + " channels (" +

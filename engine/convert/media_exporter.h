@@ -3,9 +3,12 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "convert/export_source_picture.h"
+#include "convert/export_video_stream.h"
 #include "convert/media_exporter_stream.h"
 #include "convert/output_file.h"
 #include "object/container_tags.h"
@@ -44,12 +47,17 @@ public:
     // The file the frames come from, which subtitles are burned in from; without it, a target
     // that asks for burning fails to open.
     void SetSourcePath(const std::string& path) { sourcePath_ = path; }
+    // The source's container stream behind each target stream, in target order: encoded
+    // pictures take their colour description and HDR metadata from it.
+    void SetSourceStreams(const std::vector<int32_t>& streams) { sourceStreams_ = streams; }
 
 private:
     void OpenOutput(const char* pathUtf8);
     void SetUpStream(int32_t index);
-    void OpenVideoEncoder(ExportOutputStream& entry, const StreamRecord& record);
-    void OpenAudioEncoder(ExportOutputStream& entry);
+    std::optional<SourcePicture> SourcePictureOf(int32_t index) const;
+    void OpenVideoEncoder(ExportOutputStream& entry, const StreamRecord& record,
+                          const PropertyBlob* extradata, const VideoEncoding& encoding);
+    void OpenAudioEncoder(ExportOutputStream& entry, IStreamInfo& info);
     // Has the image converter draw the source's subtitle track the target stream names.
     void BurnSubtitles(ExportOutputStream& entry, IStreamInfo& info);
     bool FinishFile();
@@ -77,6 +85,7 @@ private:
     Owned<IMediaInfo> targetInfo_;
     ContainerTags sourceTags_;
     std::string sourcePath_;
+    std::vector<int32_t> sourceStreams_;
     std::string outputPath_;
     std::string reportedPath_;  // the path messages name
     bool outputFailed_ = false;

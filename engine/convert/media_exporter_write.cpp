@@ -1,5 +1,6 @@
 // The exporter's frame path: pictures through the image converter and the constant-rate clock,
 // sound through the resampler and the framer, both into their encoders.
+#include "convert/export_hardware_encoder.h"
 #include "convert/export_packet_writer.h"
 #include "convert/media_exporter.h"
 #include "object/media_frame.h"
@@ -16,7 +17,7 @@ int64_t ToEncoderTicks(int64_t start, AVRational timeBase) {
 
 // What an encoder would read past the end of, or misread, must never reach it.
 bool FitsVideoEncoder(const AVFrame& picture, const AVCodecContext& encoder) {
-    return picture.format == encoder.pix_fmt && picture.width == encoder.width &&
+    return picture.format == EncoderPictureFormat(encoder) && picture.width == encoder.width &&
            picture.height == encoder.height;
 }
 
@@ -127,8 +128,9 @@ bool CMediaExporter::EncodePicture(ExportOutputStream& entry, IVideoFrame& pictu
         return true;
 
     const AVFrame* native = HeldFrameOf(&picture);
+    // A device encoder takes the picture from its own pool, copied there once for all repeats.
     bool result = native != nullptr && FitsVideoEncoder(*native, encoder) &&
-                  av_frame_ref(picture_.get(), native) >= 0;
+                  av_frame_ref(picture_.get(), native) >= 0 && MoveToEncoderDevice(encoder, *picture_);
     // A repeated picture is the same reference sent again under the next time.
     for (int64_t i = 0; i < count; ++i) {
         if (result) {

@@ -57,6 +57,16 @@ void MakeTopDown(AVFrame* picture) {
     av_frame_move_ref(picture, copy.get());
 }
 
+// YUV formats other than the full-range (yuvj) ones hold limited-range pictures once scaled.
+bool IsLimitedRangeYuv(int32_t format) {
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(format));
+    if (descriptor == nullptr || (descriptor->flags & AV_PIX_FMT_FLAG_RGB) || descriptor->nb_components < 3)
+        return false;
+    return format != AV_PIX_FMT_YUVJ420P && format != AV_PIX_FMT_YUVJ422P &&
+           format != AV_PIX_FMT_YUVJ444P && format != AV_PIX_FMT_YUVJ440P &&
+           format != AV_PIX_FMT_YUVJ411P;
+}
+
 }  // namespace
 
 CImageConverter::CImageConverter(int32_t pixelFormat, int32_t width, int32_t height, uint32_t flags)
@@ -84,6 +94,25 @@ intptr_t CImageConverter::NamedParameter(const char* name, const char* value) {
     if (std::strcmp(name, kDisplayAspectParameter) != 0)
         return 0;
     return ParseDisplayAspect(value, &displayAspect_) ? 1 : 0;
+}
+
+bool CImageConverter::SetToneMapping(const std::string& filter, std::string* error) {
+    FilterChain trial;
+    const std::string sourceArguments =
+        (boost::format("video_size=%1%x%2%:pix_fmt=%3%:time_base=%4%/%5%:sar=1/1") % targetWidth_ %
+         targetHeight_ % AV_PIX_FMT_YUV420P10LE % kEngineTimeBase.num % kEngineTimeBase.den)
+            .str();
+    if (const int result = trial.Build("buffer", sourceArguments, "buffersink", {}, filter); result < 0) {
+        if (error != nullptr) {
+            char text[AV_ERROR_MAX_STRING_SIZE] = {};
+            av_strerror(result, text, sizeof text);
+            *error = text;
+        }
+        return false;
+    }
+    CloseGraph();
+    toneMap_ = filter;
+    return true;
 }
 
 bool CImageConverter::SetOverlay(const std::string& filter, int64_t timeOffset, std::string* error) {
@@ -131,7 +160,10 @@ bool CImageConverter::NeedsDeinterlacing(IVideoFrame* in, const AVFrame& native)
 // picture still to be flipped never matches, nor does one that still has to be letterboxed or
 // that would overtake pictures still in the graph (the caller checks those).
 bool CImageConverter::AlreadyTarget(IVideoFrame* in, const AVFrame& native) const {
-    if ((flags_ & kFlipVertically) || !overlay_.empty())
+    if ((flags_ & kFlipVertically) || !overlay_.empty() || !toneMap_.empty())
+        return false;
+    // Full-range pictures become limited-range ones, as the scaled pictures are.
+    if (native.color_range == AVCOL_RANGE_JPEG && IsLimitedRangeYuv(targetFfmpegFormat_))
         return false;
     const PictureShape shape = ShapeOf(native);
     if (in->GetPixelFormat() != targetFormat_ || shape.format != targetFfmpegFormat_ ||
@@ -147,6 +179,8 @@ bool CImageConverter::AlreadyTarget(IVideoFrame* in, const AVFrame& native) cons
 std::string CImageConverter::DescriptionFor(const PictureShape& input, bool deinterlace) const {
     const char* formatName = av_get_pix_fmt_name(static_cast<AVPixelFormat>(targetFfmpegFormat_));
     std::string description = deinterlace ? std::string(kDeinterlacer) + "," : std::string();
+    if (!toneMap_.empty())
+        description += toneMap_ + ",";
     // Drawn at the picture's own size, so whatever is drawn is scaled with it.
     if (!overlay_.empty())
         description += overlay_ + ",";

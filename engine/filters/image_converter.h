@@ -1,8 +1,8 @@
 // Scales a decoded picture to one fixed pixel format and size through a
-// buffer -> [bwdif,][overlay,]scale,format[,pad,setsar][,vflip] -> buffersink graph. On request
-// it deinterlaces the pictures flagged interlaced, draws on them at their own size (burned-in
-// subtitles), keeps the picture's shape inside the size with black bars, and turns the picture
-// upside down.
+// buffer -> [bwdif,][tone map,][overlay,]scale,format[,pad,setsar][,vflip] -> buffersink graph.
+// On request it deinterlaces the pictures flagged interlaced, tone-maps HDR pictures, draws on
+// them at their own size (burned-in subtitles), keeps the picture's shape inside the size with
+// black bars, and turns the picture upside down.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +44,11 @@ public:
     // Tries the filter at once: false, leaving the converter as it was, when it cannot be set
     // up; *error then says why.
     bool SetOverlay(const std::string& filter, int64_t timeOffset, std::string* error);
+
+    // Engine-internal: filter turns every picture into the one to scale (HDR into SDR), after
+    // deinterlacing and before anything is drawn. Tried at once on a 10-bit picture: false,
+    // leaving the converter as it was, when it cannot be set up; *error then says why.
+    bool SetToneMapping(const std::string& filter, std::string* error);
 
     int graphBuildCount() const { return graphBuildCount_; }
     // The current graph deinterlaces; it does so from the stream's first interlaced picture on.
@@ -89,6 +94,7 @@ private:
     int32_t targetHeight_;
     uint32_t flags_;
     double displayAspect_ = 0;  // 0: the picture's own
+    std::string toneMap_;           // empty: pictures keep their dynamic range
     std::string overlay_;           // empty: nothing is drawn
     int64_t overlayTimeOffset_ = 0;
     PictureShape lastInput_;

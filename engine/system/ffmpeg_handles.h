@@ -8,6 +8,8 @@ extern "C" {
 #include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
+#include <libavutil/buffer.h>
+#include <libavutil/dict.h>
 #include <libavutil/frame.h>
 }
 
@@ -62,5 +64,15 @@ using FilterInOutPtr = std::unique_ptr<AVFilterInOut, AVFilterInOutDeleter>;
 using InputFormatContextPtr = std::unique_ptr<AVFormatContext, AVInputFormatContextDeleter>;
 using OutputFormatContextPtr = std::unique_ptr<AVFormatContext, AVOutputFormatContextDeleter>;
 using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AVAudioFifoDeleter>;
+
+struct AVBufferRefDeleter {
+    void operator()(AVBufferRef* buffer) const { av_buffer_unref(&buffer); }
+};
+struct AVDictionaryDeleter {
+    void operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }
+};
+// Hardware device and frame-pool references, among others.
+using BufferRefPtr = std::unique_ptr<AVBufferRef, AVBufferRefDeleter>;
+using DictionaryPtr = std::unique_ptr<AVDictionary, AVDictionaryDeleter>;
 
 }  // namespace SystemBased

@@ -146,7 +146,7 @@ TEST_F(BurnedSubtitles, AStreamThatCannotBeBurnedFailsTheTaskSayingWhyAndLeavesN
     const struct {
         int32_t index;
         const char* said;
-    } cases[] = {{kVideo, "it is not a text subtitle track"}, {7, "there is no such stream"}, {-2, "there is no such stream"}};
+    } cases[] = {{kVideo, "it is not a subtitle track"}, {7, "there is no such stream"}, {-2, "there is no such stream"}};
     for (const auto& c : cases) {
         SCOPED_TRACE("stream " + std::to_string(c.index));
         const fs::path folder = out_ / ("stream " + std::to_string(c.index));
