@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,6 +48,31 @@ std::vector<bool> SlotsThatNeedFrames(IMediaInfo* target, int32_t slots) {
                     !IsAttachedFile(*record, *target->GetStreamInfo(static_cast<uint32_t>(i)));
     }
     return needed;
+}
+
+// The part of the source a task converts, in frame ticks; a whole-file task has none.
+struct SourceRange {
+    bool set = false;
+    int64_t start = 0;
+    int64_t end = 0;
+};
+
+// The first target stream's "source_range" (start and length in milliseconds): a sample of the
+// file, as a size trial encodes, rather than all of it.
+SourceRange SourceRangeOf(IMediaInfo* target) {
+    SourceRange range;
+    IStreamInfo* info = target && target->GetStreamCount() > 0 ? target->GetStreamInfo(0) : nullptr;
+    const PropertyBlob* blob = info ? info->GetProperty("source_range") : nullptr;
+    if (blob == nullptr || blob->data == nullptr || blob->size != 2 * sizeof(int64_t))
+        return range;
+    int64_t ms[2];
+    std::memcpy(ms, blob->data, sizeof ms);
+    if (ms[0] < 0 || ms[1] <= 0)
+        return range;
+    range.set = true;
+    range.start = ms[0] * kTicksPerMs;
+    range.end = range.start + ms[1] * kTicksPerMs;
+    return range;
 }
 
 // H:MM:SS.s, rounded to the tenth.
@@ -120,8 +147,18 @@ bool ConverterTaskThread::Convert() {
     }
 
     const int32_t durationMs = source->GetDuration();
-    const int64_t total = static_cast<int64_t>(static_cast<uint32_t>(durationMs)) * kTicksPerMs;
+    const SourceRange range = SourceRangeOf(config_->GetTargetInfo());
+    // Before the decoding stage starts: from then on only it touches the source.
+    if (range.set && range.start > 0 &&
+        !source->Seek(static_cast<int32_t>(std::min<int64_t>(range.start / kTicksPerMs, std::numeric_limits<int32_t>::max())))) {
+        SystemBased::ReportMessage(("source error: cannot seek in " + sourcePath).c_str(), "68");
+        return false;
+    }
+    const int64_t total = range.set ? range.end - range.start
+                                    : static_cast<int64_t>(static_cast<uint32_t>(durationMs)) * kTicksPerMs;
     std::vector<bool> waitingForFrame = SlotsThatNeedFrames(config_->GetTargetInfo(), count);
+    // With a range: the slots that still take frames before its end.
+    std::vector<bool> beforeRangeEnd = waitingForFrame;
     int64_t lastStart = -1;    // start of the most recent frame; none read yet
     int64_t furthestEnd = -1;  // the latest frame end of any stream
     int64_t iterations = 0;
@@ -142,6 +179,23 @@ bool ConverterTaskThread::Convert() {
         }
         IMediaFrame* frame = item.frame.get();
         const int32_t slot = item.slot;
+        if (range.set) {
+            int64_t start = 0, end = 0;
+            frame->GetTimes(&start, &end);
+            if (start >= range.end) {
+                // Past the range: once every stream is, the sample is complete.
+                if (slot >= 0 && slot < count)
+                    beforeRangeEnd[slot] = false;
+                if (std::find(beforeRangeEnd.begin(), beforeRangeEnd.end(), true) == beforeRangeEnd.end())
+                    break;
+                continue;
+            }
+            // A seek lands on a key frame, which can be before the range.
+            if (std::max(start, end) <= range.start)
+                continue;
+            // The output starts at the range's start.
+            frame->SetTimes(start - range.start, end - range.start);
+        }
         if (exporter->WriteFrame(frame, static_cast<uint32_t>(slot))) {
             if (slot >= 0 && slot < count)
                 waitingForFrame[slot] = false;
@@ -187,7 +241,8 @@ bool ConverterTaskThread::Convert() {
         config_->SetTargetPath(output.FinalPath().c_str());
         SystemBased::ReportMessage(("output renamed: " + output.FinalPath()).c_str(), "64");
     }
-    ReportEarlyEnd(furthestEnd, durationMs, output.FinalPath());
+    if (!range.set)
+        ReportEarlyEnd(furthestEnd, durationMs, output.FinalPath());
     return true;
 }
 

@@ -43,4 +43,12 @@ bool StoresSampleAspect(const AVOutputFormat& format, AVCodecID codec) {
     }
 }
 
+uint32_t PreferredCodecTag(const AVOutputFormat& format, AVCodecID codec) {
+    const uint32_t hvc1 = MKTAG('h', 'v', 'c', '1');
+    if (codec == AV_CODEC_ID_HEVC && format.codec_tag != nullptr &&
+        av_codec_get_id(format.codec_tag, hvc1) == AV_CODEC_ID_HEVC)
+        return hvc1;
+    return 0;
+}
+
 }  // namespace MediaBased

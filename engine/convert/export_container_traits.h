@@ -17,4 +17,9 @@ bool StoresStreamStart(const AVOutputFormat& format);
 // the container's headers or from the codec's own bitstream.
 bool StoresSampleAspect(const AVOutputFormat& format, AVCodecID codec);
 
+// The tag players expect for this codec in this container when it is not the muxer's own
+// default, else 0: HEVC in MP4 and QuickTime as "hvc1" (parameter sets in the header), which
+// Apple's players require and every other player reads.
+uint32_t PreferredCodecTag(const AVOutputFormat& format, AVCodecID codec);
+
 }  // namespace MediaBased

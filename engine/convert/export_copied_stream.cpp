@@ -1,5 +1,7 @@
 #include "convert/export_copied_stream.h"
 
+#include "convert/export_container_traits.h"
+
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/mathematics.h>
@@ -79,6 +81,8 @@ AVStream* CreateCopiedStream(AVFormatContext& output, const StreamRecord& record
     if (parameters.codec_id == AV_CODEC_ID_NONE)
         SystemBased::ReportError("copied stream codec error", "380");
     parameters.codec_tag = TagForContainer(*output.oformat, parameters.codec_id, parameters.codec_tag);
+    if (const uint32_t preferred = PreferredCodecTag(*output.oformat, parameters.codec_id))
+        parameters.codec_tag = preferred;
     // A hint: the muxer keeps the source's time base or picks one of its own when writing the
     // header, and every packet is moved to whichever it is.
     if (IsKnown(timing.timeBase))

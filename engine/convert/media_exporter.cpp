@@ -230,6 +230,9 @@ void CMediaExporter::SetUpStream(int32_t index) {
     // The muxer learns the stream from the encoder's settings, opened or not.
     if (avcodec_parameters_from_context(entry.stream->codecpar, entry.context.get()) < 0)
         throw std::bad_alloc();
+    // Only a preferred tag replaces the encoder's own: ProRes names its profile by its tag.
+    if (const uint32_t tag = PreferredCodecTag(*output_->oformat, entry.stream->codecpar->codec_id))
+        entry.stream->codecpar->codec_tag = tag;
 }
 
 std::optional<SourcePicture> CMediaExporter::SourcePictureOf(int32_t index) const {

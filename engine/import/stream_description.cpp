@@ -3,6 +3,10 @@
 #include <cstring>
 #include <limits>
 
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
+
 #include "filters/channel_layouts.h"
 #include "system/codec_parameters_blob.h"
 
@@ -69,6 +73,13 @@ void SetTextProperty(IStreamInfo& info, const char* name, const AVDictionary* ta
     info.SetProperty(name, &blob);
 }
 
+void SetText(IStreamInfo& info, const char* name, const char* text) {
+    if (text == nullptr)
+        return;
+    const PropertyBlob blob{const_cast<char*>(text), static_cast<uint32_t>(std::strlen(text) + 1)};
+    info.SetProperty(name, &blob);
+}
+
 void SetFlagProperty(IStreamInfo& info, const char* name, bool set) {
     uint8_t value = set ? 1 : 0;
     const PropertyBlob blob{&value, 1};
@@ -126,6 +137,13 @@ void DescribeTrackTags(const AVStream& stream, IStreamInfo& info) {
         SetInt32Property(info, "profile", codec.profile);
     if (codec.level != FF_LEVEL_UNKNOWN)
         SetInt32Property(info, "level", codec.level);
+    if (codec.codec_type == AVMEDIA_TYPE_VIDEO) {
+        // Plans need them: an HDR or deeper-than-8-bit picture cannot be copied to every device.
+        if (codec.color_trc != AVCOL_TRC_UNSPECIFIED)
+            SetText(info, "color_transfer", av_color_transfer_name(codec.color_trc));
+        if (codec.format != AV_PIX_FMT_NONE)
+            SetText(info, "pixel_format", av_get_pix_fmt_name(static_cast<AVPixelFormat>(codec.format)));
+    }
     if (codec.codec_type == AVMEDIA_TYPE_ATTACHMENT) {
         // The file's bytes are the extradata, which "codec_parameters" carries.
         SetFlagProperty(info, "attachment", true);

@@ -16,7 +16,8 @@ StreamRecord DescribeStream(const AVFormatContext& container, const AVStream& st
 
 // The stream's track tags as properties of info: "language" and "title" (UTF-8 text and its
 // NUL, only when the tag is there), "default" and "forced" (one byte each, 1 when the flag is
-// set), "profile" and "level" (int32, only when the codec parameters know them). An attached
+// set), "profile" and "level" (int32, only when the codec parameters know them); a picture
+// stream also "color_transfer" and "pixel_format" (FFmpeg's names, when known). An attached
 // file also has "attachment" (one byte, 1) and, when its tags name them, "filename" and
 // "mimetype" (text); its bytes travel in "codec_parameters".
 void DescribeTrackTags(const AVStream& stream, IStreamInfo& info);

@@ -194,6 +194,10 @@ TEST_F(EncoderChoices, NewEncodersWriteTheirContainers) {
             << log;
         EXPECT_EQ(ProbeValue(target, "v", "stream=codec_name,profile,pix_fmt"), c.expectVideo);
         EXPECT_EQ(ProbeValue(target, "a", "stream=codec_name,sample_rate"), c.expectAudio);
+        // Apple's players take HEVC in MP4 only under the "hvc1" tag.
+        if (std::string(c.file) == "hevc.mp4") {
+            EXPECT_EQ(ProbeValue(target, "v", "stream=codec_tag_string"), "hvc1");
+        }
         std::string errors;
         EXPECT_TRUE(DecodesCleanly(target, &errors)) << errors;
         EXPECT_EQ(log.find("warning"), std::string::npos) << log;
