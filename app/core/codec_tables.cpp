@@ -5,7 +5,7 @@
 
 namespace {
 
-const std::array<CodecInfo, 44> kCodecs = {{
+const std::array<CodecInfo, 55> kCodecs = {{
     {"MAAC", "aac", "AAC", 0, 0},
     {"AAC ", "aac", "AAC", 0, 0},
     {"MP3 ", "mp3", "MP3", 0, 0},
@@ -50,6 +50,19 @@ const std::array<CodecInfo, 44> kCodecs = {{
     {"DIVX", "libxvid", "Divx", 0, 0},
     {"VP8 ", "vp8", "VP8", 0, 0},
     {"flv1", "flv1", "FLV", 0, 0},
+    {"AVCH", "h264", "H.264 High", 100, 0},
+    {"HEVC", "libx265", "HEVC", 1, 0},
+    {"HV10", "libx265", "HEVC Main 10", 2, 0},
+    {"AV1 ", "libsvtav1", "AV1", 0, 0},
+    {"VP9 ", "libvpx-vp9", "VP9", 0, 0},
+    {"APCN", "prores_ks", "ProRes 422", 2, 0},
+    // The encoders the probe finds stand in for these; the named ones are the software fallback.
+    {"HWH4", "libx264", "H.264 (hardware)", 100, 0, "", true},
+    {"HWH5", "libx265", "HEVC (hardware)", 1, 0, "", true},
+    {"OPUS", "libopus", "Opus", 0, 0},
+    {"ALAC", "alac", "ALAC", 0, 0},
+    // LAME's best variable-rate mode (V0): a quality scale, no bit rate.
+    {"MP3V", "mp3", "MP3 VBR", 0, 0, "flags=+qscale:global_quality=0"},
 }};
 
 const CodecInfo kUnknownCodec = {"ERROR", "ERROR", "ERROR", 0, 0};
@@ -86,4 +99,8 @@ int codecTableSize() {
 
 const CodecInfo& codecTableRow(int index) {
     return kCodecs.at(static_cast<size_t>(index));
+}
+
+bool CodecInfo::isH264() const {
+    return encoder == QLatin1String("h264") || encoder == QLatin1String("libx264");
 }

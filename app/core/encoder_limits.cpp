@@ -163,6 +163,10 @@ AudioEncoderLimits::AudioEncoderLimits(const QString& codecName) {
         maxChannels_ = 1;
     } else if (encoderName_ == QLatin1String("aac")) {
         maxChannels_ = 8;
+    } else if (encoderName_ == QLatin1String("libopus")) {
+        // Three and four channels in FFmpeg's usual layouts (2.1, 4.0) are no Vorbis order,
+        // which libopus requires beyond stereo.
+        channelCounts_ = {1, 2, 5, 6, 7, 8};
     }
 }
 
@@ -208,6 +212,9 @@ BitrateLimits AudioEncoderLimits::bitrates(int sampleRate, int channels) const {
     // The encoder takes the nearest of its modes, 4.75 to 12.2 kbit/s.
     if (encoderName_ == QLatin1String("libopencore_amrnb"))
         return Between(5, 12);
+    // libopus refuses more than 256 kbit/s a channel; below 6 a channel is speech at best.
+    if (encoderName_ == QLatin1String("libopus"))
+        return Between(6 * channels, 256 * channels);
     return {};
 }
 

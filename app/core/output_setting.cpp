@@ -1,12 +1,17 @@
 #include "output_setting.h"
 
 #include <QRegularExpression>
+#include <QtGlobal>
+#include <algorithm>
 
 #include "codec_tables.h"
 #include "h264_level.h"
+#include "picture_rules.h"
 #include "plan_inputs.h"
 #include "profile_catalogue.h"
+#include "rate_control.h"
 #include "source_file.h"
+#include "video_encoding.h"
 
 using namespace MediaBased;
 
@@ -36,10 +41,6 @@ double displayAspectOf(const StreamRecord& source) {
     if (source.width <= 0 || source.height <= 0)
         return 0.0;
     return static_cast<double>(source.width) / source.height;
-}
-
-bool IsH264(const CodecInfo& row) {
-    return row.encoder == QLatin1String("h264");
 }
 
 // What the source says of a track travels with it, copied or encoded: its language, title
@@ -91,57 +92,103 @@ void AddConvertedSubtitle(IMediaTaskConfig* config, IMediaInfo* target, const So
     CopyProperties(source, index, target, description);
 }
 
+void SetTextProperty(IMediaInfo* target, const char* name, const QString& value) {
+    if (value.isEmpty())
+        return;
+    const QByteArray text = value.toUtf8();
+    const PropertyBlob blob{const_cast<char*>(text.constData()), static_cast<uint32_t>(text.size() + 1)};
+    target->GetStreamInfo(static_cast<uint32_t>(target->GetStreamCount() - 1))->SetProperty(name, &blob);
+}
+
+void SetIntProperty(IMediaInfo* target, const char* name, int32_t value) {
+    const PropertyBlob blob{&value, sizeof value};
+    target->GetStreamInfo(static_cast<uint32_t>(target->GetStreamCount() - 1))->SetProperty(name, &blob);
+}
+
+// The largest picture the setting and the device allow; 0 on a side neither bounds.
+void PictureMaxima(const OutputSetting& setting, int* width, int* height, double* framesPerSecond) {
+    const QStringList size = setting.videoResolution.split('*');
+    *width = *height = 0;
+    if (setting.videoResolution != kKeepOriginal && size.size() >= 2) {
+        *width = size.at(0).toInt();
+        *height = size.at(1).toInt();
+    }
+    const float fps = setting.videoFrameRate.toFloat();
+    *framesPerSecond = setting.videoFrameRate != kKeepOriginal && fps > 0 ? fps : 0.0;
+    const DeviceLimits& limits = setting.profile.limits;
+    const auto tighter = [](auto current, auto limit) {
+        return limit > 0 && (current <= 0 || limit < current) ? limit : current;
+    };
+    *width = tighter(*width, limits.maxWidth);
+    *height = tighter(*height, limits.maxHeight);
+    *framesPerSecond = tighter(*framesPerSecond, limits.maxFramesPerSecond);
+}
+
 void AddVideoStream(IMediaTaskConfig* config, IMediaInfo* target, const OutputSetting& setting,
-                    const SourceFile& source, int streamIndex) {
+                    const SourceFile& source, const SourceStream& planned) {
+    const int streamIndex = planned.index;
     const StreamSelection selection{streamIndex, 0};
     config->AddStreamSelection(&selection);
     const StreamRecord* original = source.mediaInfo()->GetStreamRecord(streamIndex);
+    const CodecInfo& codec = codecInfo(setting.videoCodec);
+    const VideoEncoderChoice choice = videoEncoderFor(setting.videoCodec);
+    if (!choice.warning.isEmpty())
+        qWarning("%s", qUtf8Printable(choice.warning));
+    const bool quality = setting.rateControl == kRateControlQuality && takesQuality(choice.encoder);
 
     StreamRecord record{};
     record.encode = 1;
     record.kind = StreamKindVideo;
-    record.bitRate = setting.videoBitrate.toInt() * 1000;
+    record.bitRate = quality ? 0 : setting.videoBitrate.toInt() * 1000;
 
-    // A resolution without "*" says nothing usable: keep the source's size.
-    const QStringList size = setting.videoResolution.split('*');
-    if (setting.videoResolution == kKeepOriginal || size.size() < 2) {
-        record.width = original->width;
-        record.height = original->height;
+    const PictureSize size = encodedPictureSize(setting, *original);
+    record.width = size.width;
+    record.height = size.height;
+    int maxWidth = 0;
+    int maxHeight = 0;
+    double maxRate = 0.0;
+    PictureMaxima(setting, &maxWidth, &maxHeight, &maxRate);
+    const FrameTime sourceTime{original->frameTimeNum, original->frameTimeDen};
+    FrameTime frameTime = sourceTime;
+    if (keepsExactPicture(setting.extension, codec.encoder)) {
+        if (maxRate > 0)
+            frameTime = frameTimeOf(maxRate);
     } else {
-        record.width = size.at(0).toInt();
-        record.height = size.at(1).toInt();
+        frameTime = fitFrameRate(sourceTime, maxRate);
     }
-
-    // A rate that is no positive number would make the encoder invent one: keep the source's.
-    const float fps = setting.videoFrameRate.toFloat();
-    if (setting.videoFrameRate == kKeepOriginal || !(fps > 0)) {
-        record.frameTimeNum = original->frameTimeNum;
-        record.frameTimeDen = original->frameTimeDen;
-    } else {
-        record.frameTimeNum = 1001;
-        record.frameTimeDen = static_cast<int32_t>(fps * 1001 + 0.5);
-    }
+    record.frameTimeNum = frameTime.num;
+    record.frameTimeDen = frameTime.den;
     record.displayAspect = displayAspectOf(*original);
 
     // Baseline profile and a level are H.264 defaults; other encoders reject them.
-    const CodecInfo& codec = codecInfo(setting.videoCodec);
-    const QByteArray encoder = codec.encoder.toUtf8();
+    const QByteArray encoder = choice.encoder.toUtf8();
     record.codecName = const_cast<char*>(encoder.constData());
-    if (IsH264(codec)) {
+    if (codec.isH264()) {
         record.profile = codec.profile != 0 ? codec.profile : 66;
         // Without a level of its own the row gets the lowest one the picture fits in: a fixed
-        // 3.1 promised players less than a 1080p stream needs.
+        // 3.1 promised players less than a 1080p stream needs. A device's level bounds it.
         const double fps = record.frameTimeNum > 0 ? double(record.frameTimeDen) / record.frameTimeNum
                                                    : 25.0;
-        record.level = codec.level != 0
-                           ? codec.level
-                           : h264LevelFor(record.width, record.height, fps, record.bitRate / 1000);
+        // Quality mode states no rate: the level's rate bound is left to the picture's needs.
+        const int kbps = quality ? 0 : record.bitRate / 1000;
+        record.level = codec.level != 0 ? codec.level : h264LevelFor(record.width, record.height, fps, kbps);
+        if (setting.profile.limits.h264Level > 0)
+            record.level = std::min(record.level, setting.profile.limits.h264Level);
     } else {
         record.profile = codec.profile;
         record.level = codec.level;
     }
     target->AddStream(&record);
     CopyProperties(source, streamIndex, target, kTrackTags);
+
+    const QString options = videoEncoderOptions(choice.encoder, quality ? setting.rateControl : QString(),
+                                                setting.quality, setting.speed);
+    SetTextProperty(target, "encoder_options", options);
+    SetTextProperty(target, "fallback_encoder", choice.fallback);
+    if (keepsTenBits(setting.videoCodec, setting.profile))
+        SetIntProperty(target, "bit_depth", 10);
+    if (isHdrTransfer(planned.transfer) && !keepsHdr(setting.videoCodec, setting.profile) && engineCanToneMap())
+        SetIntProperty(target, "tone_map", 1);
 }
 
 void AddAudioStream(IMediaTaskConfig* config, IMediaInfo* target, const OutputSetting& setting,
@@ -149,17 +196,20 @@ void AddAudioStream(IMediaTaskConfig* config, IMediaInfo* target, const OutputSe
     const StreamSelection selection{streamIndex, 0};
     config->AddStreamSelection(&selection);
 
+    const CodecInfo& codec = codecInfo(setting.audioCodec);
     StreamRecord record{};
     record.encode = 1;
     record.kind = StreamKindAudio;
     record.channels = setting.audioChannels.toInt();
     record.sampleRate = setting.audioSampleRate.toInt();
-    record.bitRate = setting.audioBitrate.toInt() * 1000;
+    // A row with options of its own encodes to a quality scale, not to a bit rate.
+    record.bitRate = codec.options.isEmpty() ? setting.audioBitrate.toInt() * 1000 : 0;
     record.channelLayout = 0;
-    const QByteArray encoder = codecInfo(setting.audioCodec).encoder.toUtf8();
+    const QByteArray encoder = codec.encoder.toUtf8();
     record.codecName = const_cast<char*>(encoder.constData());
     target->AddStream(&record);
     CopyProperties(source, streamIndex, target, kTrackTags);
+    SetTextProperty(target, "encoder_options", codec.options);
 }
 
 }  // namespace
@@ -194,6 +244,22 @@ void applyProfileDefaults(const ProfileEntry& entry, OutputSetting& setting) {
     setting.profile = format;
 }
 
+PictureSize encodedPictureSize(const OutputSetting& setting, const StreamRecord& source) {
+    int maxWidth = 0;
+    int maxHeight = 0;
+    double maxRate = 0.0;
+    PictureMaxima(setting, &maxWidth, &maxHeight, &maxRate);
+    if (keepsExactPicture(setting.extension, codecInfo(setting.videoCodec).encoder)) {
+        // A resolution without "*" says nothing usable: keep the source's size.
+        if (maxWidth > 0 && maxHeight > 0)
+            return {maxWidth, maxHeight};
+        return {source.width, source.height};
+    }
+    if (maxWidth > 0 || maxHeight > 0)
+        return fitPicture(source.width, source.height, displayAspectOf(source), maxWidth, maxHeight);
+    return {source.width, source.height};
+}
+
 QString fillTaskConfiguration(IMediaTaskConfig* config, IMediaInfo* target,
                               const OutputSetting& setting, const SourceFile& source) {
     const QString extension = setting.extension;
@@ -204,7 +270,7 @@ QString fillTaskConfiguration(IMediaTaskConfig* config, IMediaInfo* target,
         if (stream.action == PlanAction::Copy) {
             AddCopiedStream(config, target, source, stream);
         } else if (stream.action == PlanAction::Encode && stream.source.kind == PlanKind::Video) {
-            AddVideoStream(config, target, setting, source, stream.source.index);
+            AddVideoStream(config, target, setting, source, stream.source);
             if (const PlannedStream* burned = plan.burned()) {
                 // The source's stream number of the subtitle drawn into these pictures.
                 int32_t subtitle = burned->source.index;

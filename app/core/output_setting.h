@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include "picture_rules.h"
 #include "profile_catalogue.h"
 #include "vantrel/interfaces.h"
 
@@ -44,6 +45,9 @@ QString leadingNumber(const QString& text);
 
 // Overwrites every field of setting with the profile entry's defaults.
 void applyProfileDefaults(const ProfileEntry& entry, OutputSetting& setting);
+
+// The size an encoded picture of the source stream gets under setting.
+PictureSize encodedPictureSize(const OutputSetting& setting, const MediaBased::StreamRecord& source);
 
 // Fills config's stream selections and target's format and streams for one source; returns
 // the output extension.

@@ -1,18 +1,22 @@
 #include "plan_inputs.h"
 
 #include <QSet>
+#include <algorithm>
 #include <cstring>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/pixdesc.h>
 }
 
 #include "codec_tables.h"
 #include "container_support.h"
 #include "output_setting.h"
 #include "profile_catalogue.h"
+#include "rate_control.h"
 #include "source_file.h"
 #include "track_labels.h"
+#include "video_encoding.h"
 
 using namespace MediaBased;
 
@@ -54,6 +58,22 @@ int intProperty(IStreamInfo* info, const char* name) {
     int32_t value = 0;
     std::memcpy(&value, blob->data, sizeof value);
     return value;
+}
+
+QString textProperty(IStreamInfo* info, const char* name) {
+    const PropertyBlob* blob = info ? info->GetProperty(name) : nullptr;
+    if (blob == nullptr || blob->data == nullptr || blob->size == 0)
+        return {};
+    const char* text = static_cast<const char*>(blob->data);
+    return QString::fromUtf8(text, static_cast<qsizetype>(qstrnlen(text, blob->size)));
+}
+
+// Bits per sample of a pixel format FFmpeg names; 0 for none it knows.
+int bitDepthOf(const QString& pixelFormat) {
+    if (pixelFormat.isEmpty())
+        return 0;
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(av_get_pix_fmt(pixelFormat.toLatin1().constData()));
+    return descriptor != nullptr && descriptor->nb_components > 0 ? descriptor->comp[0].depth : 0;
 }
 
 // "1280*720" as a size; false for "Keep Original" and for texts that are no size.
@@ -103,6 +123,24 @@ void setVideoLimits(const ProfileFormat& profile, PlanTarget& target) {
         target.maxFramesPerSecond = 0.0;
 }
 
+// What the device's maker publishes is firmer than what the profile's options suggest.
+void setDeviceVideoLimits(const DeviceLimits& limits, PlanTarget& target) {
+    if (limits.maxWidth > 0 && limits.maxHeight > 0) {
+        target.maxWidth = limits.maxWidth;
+        target.maxHeight = limits.maxHeight;
+    }
+    if (limits.maxFramesPerSecond > 0)
+        target.maxFramesPerSecond = limits.maxFramesPerSecond;
+    if (limits.h264Level > 0)
+        target.maxLevel = limits.h264Level;
+    if (limits.hevcLevel > 0)
+        target.maxHevcLevel = limits.hevcLevel * 3;  // FFmpeg counts HEVC levels in thirtieths
+    if (limits != DeviceLimits{}) {
+        target.maxBitDepth = limits.maxBitDepth > 0 ? limits.maxBitDepth : 8;
+        target.showsHdr = limits.hdr;
+    }
+}
+
 void setAudioLimits(const ProfileFormat& profile, PlanTarget& target) {
     for (const AudioOption& option : profile.audio) {
         addCodecOf(option.codec, target.audioCopyCodecs);
@@ -146,6 +184,9 @@ QList<SourceStream> sourceStreamsOf(const SourceFile& source) {
         stream.sampleRate = record->sampleRate;
         stream.channels = record->channels;
         stream.level = intProperty(properties, "level");
+        // What the importer tells of a picture's samples and colours, when it does.
+        stream.bitDepth = bitDepthOf(textProperty(properties, "pixel_format"));
+        stream.transfer = textProperty(properties, "color_transfer");
         const TrackTags tags = trackTags(source, i);
         stream.language = tags.language;
         stream.title = tags.title;
@@ -172,15 +213,23 @@ PlanTarget planTargetFor(const OutputSetting& setting) {
     target.hasVideo = !setting.videoCodec.isEmpty();
     if (target.hasVideo) {
         const CodecInfo& codec = codecInfo(setting.videoCodec);
-        target.videoEncoder = codec.encoder;
+        // A hardware row plans as the encoder this machine opens (or its software stand-in).
+        const QString encoder = videoEncoderFor(setting.videoCodec).encoder;
+        target.videoEncoder = encoder;
         target.videoEncoderName = codec.display;
         addCodecOf(setting.videoCodec, target.videoCopyCodecs);
         sizeOf(setting.videoResolution, &target.width, &target.height);
         target.framesPerSecond = rateOf(setting.videoFrameRate);
         setVideoLimits(*profile, target);
         // Rows that promise a level promise players no more than it.
-        if (codec.encoder == QLatin1String("h264"))
+        if (codec.isH264())
             target.maxLevel = codec.level;
+        target.exactPicture = keepsExactPicture(setting.extension, codec.encoder);
+        setDeviceVideoLimits(profile->limits, target);
+        if (setting.rateControl == kRateControlQuality && takesQuality(encoder))
+            target.videoQuality = clampedQuality(encoder, setting.quality);
+        target.keepsHdr = keepsHdr(setting.videoCodec, *profile);
+        target.canToneMap = engineCanToneMap();
     }
     target.hasAudio = !setting.audioCodec.isEmpty();
     if (target.hasAudio) {
@@ -195,9 +244,18 @@ PlanTarget planTargetFor(const OutputSetting& setting) {
             target.maxChannels = channels;
         if (const int rate = leadingNumber(setting.audioSampleRate).toInt(); rate > 0)
             target.maxSampleRate = rate;
+        const DeviceLimits& limits = profile->limits;
+        if (limits.maxChannels > 0)
+            target.maxChannels = target.maxChannels > 0 ? std::min(target.maxChannels, limits.maxChannels)
+                                                        : limits.maxChannels;
+        if (limits.maxSampleRate > 0)
+            target.maxSampleRate = target.maxSampleRate > 0 ? std::min(target.maxSampleRate, limits.maxSampleRate)
+                                                            : limits.maxSampleRate;
     }
     target.maxAudioTracks = audioTracksFor(target.muxer);
-    // The engine draws text subtitles into pictures, not picture subtitles.
-    target.burnsPictureSubtitles = false;
+    if (const int tracks = profile->limits.maxAudioTracks; tracks > 0)
+        target.maxAudioTracks = target.maxAudioTracks > 0 ? std::min(target.maxAudioTracks, tracks) : tracks;
+    // The engine draws text and picture subtitles alike into pictures.
+    target.burnsPictureSubtitles = true;
     return target;
 }

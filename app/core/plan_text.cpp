@@ -38,8 +38,14 @@ QString outcome(const PlannedStream& stream) {
     switch (stream.action) {
     case PlanAction::Copy:
         return tr("copy");
-    case PlanAction::Encode:
-        return codecDisplayName(stream.target);
+    case PlanAction::Encode: {
+        QString text = codecDisplayName(stream.target);
+        if (stream.quality >= 0)
+            text += ' ' + tr("quality %1").arg(stream.quality);
+        if (!stream.note.isEmpty())
+            text += QStringLiteral(" — ") + stream.note;
+        return text;
+    }
     case PlanAction::Convert:
         return codecDisplayName(stream.target);
     case PlanAction::Burn:
@@ -77,6 +83,10 @@ QString codecDisplayName(const QString& codec) {
         {"webvtt", "WebVTT"}, {"mov_text", "MP4 text"}, {"text", "text"},
         {"hdmv_pgs_subtitle", "PGS"}, {"dvd_subtitle", "VobSub"}, {"dvb_subtitle", "DVB"},
         {"ttf", "font"},     {"otf", "font"},           {"bin_data", "file"},
+        {"libx264", "H.264"}, {"h264_vaapi", "H.264"},  {"h264_nvenc", "H.264"}, {"h264_qsv", "H.264"},
+        {"libx265", "HEVC"}, {"hevc_vaapi", "HEVC"},    {"hevc_nvenc", "HEVC"}, {"hevc_qsv", "HEVC"},
+        {"libsvtav1", "AV1"}, {"libvpx-vp9", "VP9"},    {"prores", "ProRes"},  {"prores_ks", "ProRes"},
+        {"libopus", "Opus"}, {"alac", "ALAC"},          {"libmp3lame", "MP3"},
     };
     if (const auto found = names.find(codec); found != names.end())
         return *found;
@@ -145,6 +155,10 @@ QJsonObject planJson(const TaskPlan& plan) {
         };
         if (!stream.target.isEmpty())
             entry.insert("target", stream.target);
+        if (stream.quality >= 0)
+            entry.insert("quality", stream.quality);
+        if (!stream.note.isEmpty())
+            entry.insert("note", stream.note);
         if (!stream.source.language.isEmpty())
             entry.insert("language", stream.source.language);
         if (!stream.source.title.isEmpty())

@@ -51,9 +51,10 @@ QList<double> sourceBitRates(const SourceFile& source) {
     return rates;
 }
 
-}  // namespace
-
-qint64 plannedOutputBytes(const TaskPlan& plan, const SourceFile& source, const OutputSetting& setting) {
+// Encoded pictures count only with encodedVideo; their constant quality makes the whole
+// kSizeUnknown.
+qint64 plannedBytes(const TaskPlan& plan, const SourceFile& source, const OutputSetting& setting,
+                    bool encodedVideo) {
     const QList<double> sourceRates = sourceBitRates(source);
     double bitsPerSecond = 0.0;
     for (const PlannedStream& stream : plan.outputs()) {
@@ -61,11 +62,28 @@ qint64 plannedOutputBytes(const TaskPlan& plan, const SourceFile& source, const 
             if (stream.source.index >= 0 && stream.source.index < sourceRates.size())
                 bitsPerSecond += sourceRates[stream.source.index];
         } else if (stream.source.kind == PlanKind::Video) {
+            if (!encodedVideo)
+                continue;
+            // A constant quality spends what the picture needs: no rate says how much.
+            if (stream.quality >= 0)
+                return kSizeUnknown;
             bitsPerSecond += setting.videoBitrate.toDouble() * 1000.0;
         } else if (stream.source.kind == PlanKind::Audio) {
+            // A row with fixed options (MP3 VBR) encodes to a quality: its nominal rate still
+            // estimates it well enough.
             bitsPerSecond += setting.audioBitrate.toDouble() * 1000.0;
         }
     }
     return static_cast<qint64>(source.duration() * bitsPerSecond / 8.0);
 }
 
+}  // namespace
+
+qint64 plannedOutputBytes(const TaskPlan& plan, const SourceFile& source, const OutputSetting& setting) {
+    return plannedBytes(plan, source, setting, true);
+}
+
+qint64 plannedBytesBesidesEncodedVideo(const TaskPlan& plan, const SourceFile& source,
+                                       const OutputSetting& setting) {
+    return plannedBytes(plan, source, setting, false);
+}

@@ -1,5 +1,6 @@
 #include "source_file.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <sys/stat.h>
@@ -23,6 +24,9 @@ std::atomic<uint64_t> g_nextSerial{1};
 }  // namespace
 
 QString formatSize(qint64 bytes) {
+    // An estimate that cannot be made (kSizeUnknown) says so rather than showing a number.
+    if (bytes < 0)
+        return QCoreApplication::translate("SourceFile", "size depends on the picture");
     float value = static_cast<float>(bytes);
     QString unit = QStringLiteral("bytes");
     for (const char* larger : {"KB", "MB", "GB", "TB"}) {

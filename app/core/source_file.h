@@ -11,7 +11,8 @@
 #include "vantrel/interfaces.h"
 #include "vantrel/owned.h"
 
-// "512.00 bytes", "1.00 KB", "162.30 MB": 1024-based units, two decimals.
+// "512.00 bytes", "1.00 KB", "162.30 MB": 1024-based units, two decimals. A negative size
+// (an estimate that cannot be made) reads "size depends on the picture".
 QString formatSize(qint64 bytes);
 
 // Reading: added, not probed yet (the window probes on worker threads). Unreadable: the

@@ -19,9 +19,32 @@ QString levelText(int level) {
     return QString::number(level / 10) + '.' + QString::number(level % 10);
 }
 
+// HEVC counts levels in thirtieths: 153 is 5.1.
+QString hevcLevelText(int level) {
+    return levelText(level / 3);
+}
+
+bool isHdr(const SourceStream& video) {
+    return video.transfer == QLatin1String("smpte2084") || video.transfer == QLatin1String("arib-std-b67");
+}
+
+// What the encode does with an HDR picture; empty for SDR ones.
+QString hdrNote(const SourceStream& video, const PlanTarget& target) {
+    if (!isHdr(video))
+        return {};
+    if (target.keepsHdr)
+        return tr("HDR kept");
+    return target.canToneMap ? tr("HDR → SDR (tone-mapped)") : tr("HDR source: colours will look washed out");
+}
+
 PlannedStream planned(const SourceStream& stream, PlanAction action, const QString& target,
                       const QString& reason) {
-    return PlannedStream{stream, action, target, reason};
+    PlannedStream result;
+    result.source = stream;
+    result.action = action;
+    result.target = target;
+    result.reason = reason;
+    return result;
 }
 
 // Why the picture cannot be copied, or empty when it can.
@@ -32,19 +55,35 @@ QString whyVideoIsEncoded(const SourceStream& video, const PlanTarget& target) {
         return tr("the profile converts to %1").arg(target.videoEncoderName);
     if (!containerTakes(target.muxer, video.codec))
         return tr("%1 cannot hold this video as it is").arg(target.containerName);
-    if (target.width > 0 && (target.width != video.width || target.height != video.height))
-        return tr("the profile's size is %1x%2").arg(target.width).arg(target.height);
-    if (target.framesPerSecond > 0 && !sameRate(target.framesPerSecond, video.framesPerSecond))
-        return tr("the profile's frame rate is %1 fps").arg(target.framesPerSecond);
+    if (target.exactPicture) {
+        if (target.width > 0 && (target.width != video.width || target.height != video.height))
+            return tr("the profile's size is %1x%2").arg(target.width).arg(target.height);
+        if (target.framesPerSecond > 0 && !sameRate(target.framesPerSecond, video.framesPerSecond))
+            return tr("the profile's frame rate is %1 fps").arg(target.framesPerSecond);
+    }
+    if (target.width > 0 && (video.width > target.width || video.height > target.height))
+        return tr("larger than the profile's %1x%2").arg(target.width).arg(target.height);
+    if (target.framesPerSecond > 0 && video.framesPerSecond > target.framesPerSecond + 0.01)
+        return tr("faster than the profile's %1 fps").arg(target.framesPerSecond);
     if ((target.maxWidth > 0 && video.width > target.maxWidth) ||
         (target.maxHeight > 0 && video.height > target.maxHeight))
         return tr("larger than the device's %1x%2").arg(target.maxWidth).arg(target.maxHeight);
     if (target.maxFramesPerSecond > 0 && video.framesPerSecond > target.maxFramesPerSecond + 0.01)
         return tr("faster than the device's %1 fps").arg(target.maxFramesPerSecond);
-    if (target.maxLevel > 0 && (video.level <= 0 || video.level > target.maxLevel))
+    if (target.maxLevel > 0 && video.codec == QLatin1String("h264") &&
+        (video.level <= 0 || video.level > target.maxLevel))
         return video.level <= 0 ? tr("its level is unknown")
                                 : tr("level %1 is over the device's %2")
                                       .arg(levelText(video.level), levelText(target.maxLevel));
+    if (target.maxHevcLevel > 0 && video.codec == QLatin1String("hevc") &&
+        (video.level <= 0 || video.level > target.maxHevcLevel))
+        return video.level <= 0 ? tr("its level is unknown")
+                                : tr("level %1 is over the device's %2")
+                                      .arg(hevcLevelText(video.level), hevcLevelText(target.maxHevcLevel));
+    if (target.maxBitDepth > 0 && video.bitDepth > target.maxBitDepth)
+        return tr("%1-bit pictures; the device plays %2 bits").arg(video.bitDepth).arg(target.maxBitDepth);
+    if (!target.showsHdr && isHdr(video))
+        return tr("HDR pictures; the device shows SDR");
     return {};
 }
 
@@ -70,8 +109,10 @@ QList<int> keptAudio(const QList<SourceStream>& source, const PlanTarget& target
         if (stream.kind == PlanKind::Audio && (choices.audio.isEmpty() || choices.audio.contains(stream.index)))
             candidates.append(stream.index);
     const int limit = target.maxAudioTracks > 0 ? target.maxAudioTracks : audioTracksFor(target.muxer);
-    if (limit != 1 || candidates.size() <= 1)
+    if (limit <= 0 || candidates.size() <= limit)
         return candidates;
+    if (limit > 1)
+        return candidates.mid(0, limit);
     if (!choices.audio.isEmpty() && candidates.contains(choices.audio.first()))
         return {choices.audio.first()};
     for (const SourceStream& stream : source)
@@ -191,9 +232,14 @@ TaskPlan planTask(const QList<SourceStream>& source, int videoStream, const Plan
                 QString why = whyVideoIsEncoded(stream, target);
                 if (why.isEmpty() && burn >= 0)
                     why = tr("subtitles are burned into the picture");
-                plan.streams.append(why.isEmpty()
-                                        ? planned(stream, PlanAction::Copy, stream.codec, tr("already fits"))
-                                        : planned(stream, PlanAction::Encode, target.videoEncoder, why));
+                if (why.isEmpty()) {
+                    plan.streams.append(planned(stream, PlanAction::Copy, stream.codec, tr("already fits")));
+                } else {
+                    PlannedStream encoded = planned(stream, PlanAction::Encode, target.videoEncoder, why);
+                    encoded.quality = target.videoQuality;
+                    encoded.note = hdrNote(stream, target);
+                    plan.streams.append(encoded);
+                }
             }
             break;
         }

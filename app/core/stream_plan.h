@@ -19,7 +19,9 @@ struct SourceStream {
     int width = 0;
     int height = 0;
     double framesPerSecond = 0.0;
-    int level = 0;  // as FFmpeg numbers it (41 for H.264 4.1); 0 when unknown
+    int level = 0;  // as FFmpeg numbers it (41 for H.264 4.1, 153 for HEVC 5.1); 0 when unknown
+    int bitDepth = 0;   // bits per sample of the decoded picture; 0 when unknown
+    QString transfer;   // FFmpeg's transfer name: "bt709", "smpte2084" (PQ), "arib-std-b67" (HLG)
     int sampleRate = 0;
     int channels = 0;
     QString language;
@@ -39,13 +41,21 @@ struct PlanTarget {
     QString videoEncoder;         // "h264", "mpeg4"
     QString videoEncoderName;     // for the plan's text: "H.264"
     QStringList videoCopyCodecs;  // source codecs the profile takes as they are
-    int width = 0;                // 0: the source's size
+    int width = 0;                // the profile's largest size; 0: the source's size
     int height = 0;
-    double framesPerSecond = 0.0;  // 0: the source's rate
+    double framesPerSecond = 0.0;  // the profile's highest rate; 0: the source's rate
+    bool exactPicture = false;     // DVD, H.263: only the profile's own size and rate fit
     int maxWidth = 0;              // device limits, 0 when there are none
     int maxHeight = 0;
     double maxFramesPerSecond = 0.0;
-    int maxLevel = 0;
+    int maxLevel = 0;              // H.264
+    int maxHevcLevel = 0;          // as FFmpeg numbers HEVC levels (153 for 5.1)
+    int maxBitDepth = 0;           // 0: any
+    bool showsHdr = true;          // false: a device that shows PQ and HLG pictures wrongly
+    // How the encode is described and what it does with HDR pictures.
+    int videoQuality = -1;         // the constant quality; -1 for bit-rate mode
+    bool keepsHdr = false;         // the encode keeps HDR pictures HDR
+    bool canToneMap = true;        // else HDR pictures made SDR keep their washed-out colours
 
     bool hasAudio = false;
     QString audioEncoder;
@@ -78,6 +88,8 @@ struct PlannedStream {
     PlanAction action = PlanAction::Drop;
     QString target;  // the codec written: the source's for a copy, the encoder's otherwise
     QString reason;  // why, in words: "the size and frame rate already fit"
+    int quality = -1;  // an encoded picture's constant quality; -1 for a bit rate
+    QString note;      // what the encode does to HDR pictures: "HDR → SDR (tone-mapped)"
 };
 
 struct TaskPlan {

@@ -96,6 +96,17 @@ std::string Encode(const AVCodec* encoder, int kbps, int sampleRate, int channel
     context->bit_rate = int64_t{kbps} * 1000;
     context->sample_rate = sampleRate;
     av_channel_layout_default(&context->ch_layout, channels);
+    // Like the engine, an encoder's own layout of that many channels when it lists others
+    // (ALAC's three channels are 3.0, not 2.1).
+    bool listed = encoder->ch_layouts == nullptr;
+    for (const AVChannelLayout* layout = encoder->ch_layouts; !listed && layout->nb_channels != 0; ++layout)
+        listed = av_channel_layout_compare(layout, &context->ch_layout) == 0;
+    for (const AVChannelLayout* layout = encoder->ch_layouts; !listed && layout->nb_channels != 0; ++layout)
+        if (layout->nb_channels == channels) {
+            av_channel_layout_uninit(&context->ch_layout);
+            av_channel_layout_copy(&context->ch_layout, layout);
+            listed = true;
+        }
     const bool listsFormats = encoder->sample_fmts && encoder->sample_fmts[0] != AV_SAMPLE_FMT_NONE;
     context->sample_fmt = listsFormats ? encoder->sample_fmts[0] : AV_SAMPLE_FMT_S16P;
     context->time_base = AVRational{1, sampleRate};

@@ -149,11 +149,25 @@ TEST(StreamPlan, WhatDoesNotFitIsEncodedWithTheReason) {
     EXPECT_EQ(StreamOf(plan, 0).target, "h264");
     EXPECT_TRUE(StreamOf(plan, 0).reason.contains("1280x720")) << StreamOf(plan, 0).reason.toStdString();
 
+    // The profile's size and rate are maxima: what is within them fits.
     target = SameAsSourceMp4();
     target.framesPerSecond = 25;
-    EXPECT_EQ(ActionOf(planTask(Film(), 0, target, {}), 0), PlanAction::Encode) << "23.976 is not 25";
+    EXPECT_EQ(ActionOf(planTask(Film(), 0, target, {}), 0), PlanAction::Copy) << "23.976 is within 25";
     target.framesPerSecond = 23.976;
     EXPECT_EQ(ActionOf(planTask(Film(), 0, target, {}), 0), PlanAction::Copy);
+    target.framesPerSecond = 20;
+    plan = planTask(Film(), 0, target, {});
+    EXPECT_EQ(ActionOf(plan, 0), PlanAction::Encode);
+    EXPECT_TRUE(StreamOf(plan, 0).reason.contains("20 fps")) << StreamOf(plan, 0).reason.toStdString();
+    target = SameAsSourceMp4();
+    target.width = 1920;
+    target.height = 1080;
+    QList<SourceStream> small = Film();
+    small[0] = Video(0, "h264", 1280, 720);
+    EXPECT_EQ(ActionOf(planTask(small, 0, target, {}), 0), PlanAction::Copy) << "smaller than the profile's size";
+    // DVD keeps its exact sizes and rates: only those fit.
+    target.exactPicture = true;
+    EXPECT_EQ(ActionOf(planTask(small, 0, target, {}), 0), PlanAction::Encode);
 
     // A 4K film for a 1080p device: the picture is encoded, the sound still copied.
     QList<SourceStream> film = Film();
@@ -306,4 +320,85 @@ TEST(StreamPlan, ItsJsonNamesEveryStream) {
     EXPECT_TRUE(json["chapters"].toBool());
     // Stable: the same plan gives the same text.
     EXPECT_EQ(QJsonDocument(json).toJson(), QJsonDocument(planJson(planTask(Film(), 0, SameAsSourceMp4(), {}))).toJson());
+}
+
+TEST(StreamPlan, DeviceLimitsOnLevelsBitsAndHdrDecideTheCopy) {
+    PlanTarget target = SameAsSourceMp4();
+    QList<SourceStream> film = Film();
+    // HEVC 5.1 (FFmpeg's 153) to a device that plays up to 4.1.
+    film[0] = Video(0, "hevc", 1920, 1080, 23.976, 153);
+    target.maxHevcLevel = 123;
+    TaskPlan plan = planTask(film, 0, target, {});
+    EXPECT_EQ(ActionOf(plan, 0), PlanAction::Encode);
+    EXPECT_TRUE(StreamOf(plan, 0).reason.contains("5.1")) << StreamOf(plan, 0).reason.toStdString();
+    EXPECT_TRUE(StreamOf(plan, 0).reason.contains("4.1")) << StreamOf(plan, 0).reason.toStdString();
+    film[0].level = 120;
+    EXPECT_EQ(ActionOf(planTask(film, 0, target, {}), 0), PlanAction::Copy) << "4.0 is within 4.1";
+    // An H.264 level says nothing of HEVC streams.
+    target.maxHevcLevel = 0;
+    target.maxLevel = 31;
+    EXPECT_EQ(ActionOf(planTask(film, 0, target, {}), 0), PlanAction::Copy);
+
+    // Ten bits to an eight-bit device.
+    target = SameAsSourceMp4();
+    film[0].bitDepth = 10;
+    EXPECT_EQ(ActionOf(planTask(film, 0, target, {}), 0), PlanAction::Copy) << "no device: any depth";
+    target.maxBitDepth = 8;
+    plan = planTask(film, 0, target, {});
+    EXPECT_EQ(ActionOf(plan, 0), PlanAction::Encode);
+    EXPECT_TRUE(StreamOf(plan, 0).reason.contains("10-bit")) << StreamOf(plan, 0).reason.toStdString();
+    target.maxBitDepth = 10;
+    EXPECT_EQ(ActionOf(planTask(film, 0, target, {}), 0), PlanAction::Copy);
+
+    // PQ pictures to a device that shows SDR only are encoded; an HDR screen takes them.
+    film[0].transfer = "smpte2084";
+    target.showsHdr = false;
+    plan = planTask(film, 0, target, {});
+    EXPECT_EQ(ActionOf(plan, 0), PlanAction::Encode);
+    EXPECT_TRUE(StreamOf(plan, 0).reason.contains("HDR")) << StreamOf(plan, 0).reason.toStdString();
+    target.showsHdr = true;
+    EXPECT_EQ(ActionOf(planTask(film, 0, target, {}), 0), PlanAction::Copy);
+
+    // More audio tracks than the device plays: the first ones in source order.
+    target = SameAsSourceMp4();
+    target.maxAudioTracks = 1;
+    film = Film();
+    film.append(Audio(7, "aac", "fra", 2));
+    plan = planTask(film, 0, target, {});
+    EXPECT_EQ(ActionOf(plan, 1), PlanAction::Copy);
+    EXPECT_EQ(ActionOf(plan, 2), PlanAction::Drop);
+    target.maxAudioTracks = 2;
+    plan = planTask(film, 0, target, {});
+    EXPECT_EQ(ActionOf(plan, 2), PlanAction::Copy);
+    EXPECT_EQ(ActionOf(plan, 7), PlanAction::Drop);
+}
+
+TEST(StreamPlan, TheTextNamesTheQualityAndWhatBecomesOfHdr) {
+    PlanTarget target = SameAsSourceMp4();
+    target.copyWhenFits = false;
+    target.videoEncoder = "libx265";
+    target.videoQuality = 24;
+    QList<SourceStream> film = Film();
+    TaskPlan plan = planTask(film, 0, target, {});
+    EXPECT_TRUE(planSummary(plan).startsWith("Video H.264 1080p → HEVC quality 24 · ")) << planSummary(plan).toStdString();
+    EXPECT_EQ(planJson(plan)["streams"].toArray()[0].toObject()["quality"].toInt(), 24);
+    EXPECT_FALSE(planJson(plan)["streams"].toArray()[1].toObject().contains("quality")) << "sound has no such thing";
+
+    // A bit rate reads as before.
+    target.videoQuality = -1;
+    EXPECT_TRUE(planSummary(planTask(film, 0, target, {})).startsWith("Video H.264 1080p → HEVC · "));
+
+    film[0].transfer = "smpte2084";
+    target.canToneMap = true;
+    plan = planTask(film, 0, target, {});
+    EXPECT_EQ(StreamOf(plan, 0).note, "HDR → SDR (tone-mapped)");
+    EXPECT_TRUE(planDetails(plan).contains("HEVC — HDR → SDR (tone-mapped)")) << planDetails(plan).toStdString();
+    target.canToneMap = false;
+    plan = planTask(film, 0, target, {});
+    EXPECT_EQ(StreamOf(plan, 0).note, "HDR source: colours will look washed out");
+    EXPECT_EQ(planJson(plan)["streams"].toArray()[0].toObject()["note"].toString(), "HDR source: colours will look washed out");
+    target.keepsHdr = true;
+    EXPECT_EQ(StreamOf(planTask(film, 0, target, {}), 0).note, "HDR kept");
+    film[0].transfer = "bt709";
+    EXPECT_TRUE(StreamOf(planTask(film, 0, target, {}), 0).note.isEmpty());
 }
