@@ -4,6 +4,8 @@
 #include <QDomElement>
 #include <QFile>
 
+#include <initializer_list>
+
 namespace {
 
 QDomDocument ParseFile(const QString& path, const char* openError, const char* parseError) {
@@ -45,6 +47,60 @@ QList<AudioOption> ReadAudioOptions(const QDomElement& group) {
     return options;
 }
 
+// A whole number above zero, else 0: limits and defaults that do not read leave things open.
+int PositiveInteger(const QString& text) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok && value > 0 ? value : 0;
+}
+
+// "4.1" gives 41 and "5" gives 50, the way decoders report levels; anything else 0.
+int LevelTimesTen(const QString& text) {
+    const QStringList parts = text.trimmed().split(QLatin1Char('.'));
+    if (parts.size() > 2)
+        return 0;
+    bool ok = false;
+    const int major = parts[0].toInt(&ok);
+    if (!ok || major <= 0 || major > 9 || parts[0].size() != 1)
+        return 0;
+    int minor = 0;
+    if (parts.size() == 2) {
+        minor = parts[1].toInt(&ok);
+        if (!ok || parts[1].size() != 1 || minor < 0)
+            return 0;
+    }
+    return major * 10 + minor;
+}
+
+DeviceLimits ReadLimits(const QDomElement& limits) {
+    DeviceLimits read;
+    const QStringList size = limits.attribute("MaxResolution").split(QLatin1Char('*'));
+    if (size.size() == 2 && PositiveInteger(size[0]) > 0 && PositiveInteger(size[1]) > 0) {
+        read.maxWidth = PositiveInteger(size[0]);
+        read.maxHeight = PositiveInteger(size[1]);
+    }
+    bool ok = false;
+    const double fps = limits.attribute("MaxFrameRate").trimmed().toDouble(&ok);
+    read.maxFramesPerSecond = ok && fps > 0 && fps <= 1000 ? fps : 0.0;
+    read.h264Level = LevelTimesTen(limits.attribute("H264Level"));
+    read.hevcLevel = LevelTimesTen(limits.attribute("HevcLevel"));
+    read.maxBitDepth = PositiveInteger(limits.attribute("BitDepth"));
+    read.hdr = limits.attribute("HDR").trimmed().toLower() == QLatin1String("yes");
+    read.maxChannels = PositiveInteger(limits.attribute("MaxChannels"));
+    read.maxSampleRate = PositiveInteger(limits.attribute("MaxSampleRate"));
+    read.maxAudioTracks = PositiveInteger(limits.attribute("MaxAudioTracks"));
+    return read;
+}
+
+// Only the words the settings know; anything else leaves the choice to the setting's default.
+QString OneOf(const QString& text, std::initializer_list<const char*> words) {
+    const QString word = text.trimmed().toLower();
+    for (const char* known : words)
+        if (word == QLatin1String(known))
+            return word;
+    return {};
+}
+
 // A null element (an unresolved link) gives a format with every value empty.
 ProfileFormat ReadFormat(const QDomElement& profile) {
     ProfileFormat format;
@@ -62,6 +118,11 @@ ProfileFormat ReadFormat(const QDomElement& profile) {
     format.copyStreams = copy != QLatin1String("no");
     format.copyAnyCodec = copy == QLatin1String("any");
     format.burnForcedSubtitles = profile.attribute("BurnForcedSubtitles").toLower() == QLatin1String("yes");
+    format.defaultRateControl = OneOf(video.attribute("RateControl"), {"quality", "bitrate"});
+    format.defaultQuality = PositiveInteger(video.attribute("defQuality"));
+    format.defaultSpeed =
+        OneOf(video.attribute("defSpeed"), {"fastest", "fast", "balanced", "slow", "slowest"});
+    format.limits = ReadLimits(profile.firstChildElement("Limits"));
     return format;
 }
 

@@ -94,3 +94,45 @@ TEST_F(ShippedPlans, AFixedProfileCopiesWhatMatchesItAndEncodesTheRest) {
     EXPECT_EQ(avi.outputs().size(), 2);
     EXPECT_EQ(avi.streams[3].action, PlanAction::Drop);
 }
+
+TEST_F(ShippedPlans, DeviceLimitsOverrideWhatTheOptionsSuggest) {
+    const ProfileEntry* entry = catalogue_.entryById(1003);
+    ASSERT_NE(entry, nullptr);
+    OutputSetting setting;
+    applyProfileDefaults(*entry, setting);
+    const PlanTarget open = planTargetFor(setting);
+    EXPECT_EQ(open.maxBitDepth, 0) << "a general profile takes any depth";
+    EXPECT_TRUE(open.showsHdr);
+
+    setting.profile.limits.maxWidth = 1920;
+    setting.profile.limits.maxHeight = 1080;
+    setting.profile.limits.maxFramesPerSecond = 60;
+    setting.profile.limits.h264Level = 42;
+    setting.profile.limits.hevcLevel = 51;
+    setting.profile.limits.maxChannels = 2;
+    setting.profile.limits.maxSampleRate = 48000;
+    setting.profile.limits.maxAudioTracks = 1;
+    const PlanTarget device = planTargetFor(setting);
+    EXPECT_EQ(device.maxWidth, 1920);
+    EXPECT_EQ(device.maxHeight, 1080);
+    EXPECT_EQ(device.maxFramesPerSecond, 60.0);
+    EXPECT_EQ(device.maxLevel, 42);
+    EXPECT_EQ(device.maxHevcLevel, 153);
+    EXPECT_EQ(device.maxBitDepth, 8) << "a device that states no depth plays 8 bits";
+    EXPECT_FALSE(device.showsHdr);
+    EXPECT_LE(device.maxChannels, 2);
+    EXPECT_EQ(device.maxAudioTracks, 1);
+    // The film's 5.1 Japanese track is over the device's channels; one track is kept.
+    const TaskPlan plan = planTask(Film(), 0, device, {});
+    EXPECT_EQ(plan.streams[2].action, PlanAction::Drop);
+
+    // Quality mode names its value; the table's hardware rows plan as their format.
+    setting.videoCodec = "HWH5";
+    setting.rateControl = "quality";
+    setting.quality = 99;
+    const PlanTarget hevc = planTargetFor(setting);
+    EXPECT_TRUE(hevc.videoQuality == 51 || hevc.videoQuality == 52) << "moved into the encoder's scale";
+    EXPECT_TRUE(hevc.videoCopyCodecs.contains("hevc"));
+    setting.videoCodec = "MP4V";
+    EXPECT_EQ(planTargetFor(setting).videoQuality, -1) << "MPEG-4 has no quality mode: its bit rate counts";
+}
