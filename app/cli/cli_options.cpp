@@ -2,6 +2,10 @@
 
 #include <QCommandLineParser>
 
+#include "codec_tables.h"
+#include "output_setting.h"
+#include "rate_control.h"
+
 namespace {
 
 const char kDescription[] =
@@ -31,6 +35,10 @@ const char kDescription[] =
     "number<TAB>kind<TAB>codec<TAB>channels or WxH<TAB>language<TAB>title<TAB>default\n"
     "with video, audio and subtitle tracks numbered from 1 each, as --audio, --subtitles and\n"
     "--burn count them.\n"
+    "\n"
+    "--quality sets a constant quality instead of the profile's bit rate, on the video\n"
+    "encoder's own scale: lower is a better picture and a larger file (H.264 and HEVC 0-51,\n"
+    "VP9 0-63, AV1 1-63). --speed trades encoding time for file size.\n"
     "\n"
     "--plan prints {\"plans\":[{\"source\":...,\"summary\":...,\"streams\":[{\"index\":...,\"kind\":...,\n"
     "\"codec\":...,\"action\":\"copy|encode|convert|burn|drop\",\"target\":...,\"reason\":...,\n"
@@ -81,8 +89,16 @@ CliParseResult parseCliOptions(const QStringList& arguments) {
                                        "tracks");
     const QCommandLineOption burn("burn", "Burn subtitle track <n> into the picture.", "n");
     const QCommandLineOption plan("plan", "Print what would be copied, encoded or dropped, as JSON.");
+    const QCommandLineOption noCopy("no-copy", "Encode every stream, even those that already fit the profile.");
     const QCommandLineOption tracks("list-tracks", "Print the tracks of <file> and exit.", "file");
-    parser.addOptions({help, profile, output, parallel, list, json, audio, subtitles, burn, plan, tracks});
+    const QCommandLineOption quality("quality", "Encode video to constant quality <n> (lower: better, larger).",
+                                     "n");
+    const QCommandLineOption rateControl("rate-control", "Encode video to a constant quality or the bit rate.",
+                                         "quality|bitrate");
+    const QCommandLineOption speed("speed", "Encoding speed: fastest, fast, balanced, slow or slowest.",
+                                   "speed");
+    parser.addOptions({help, profile, output, parallel, list, json, audio, subtitles, burn, plan, noCopy, tracks, quality,
+                       rateControl, speed});
     parser.addPositionalArgument("FILE", "Matroska files to convert.", "FILE...");
 
     CliParseResult result;
@@ -133,7 +149,35 @@ CliParseResult parseCliOptions(const QStringList& arguments) {
             return result;
         }
     }
+    if (parser.isSet(quality)) {
+        bool isNumber = false;
+        const int value = parser.value(quality).toInt(&isNumber);
+        if (!isNumber || value < 0) {
+            result.message = "--quality needs a number of at least 0 (lower: better picture, larger file)";
+            return result;
+        }
+        options.quality = value;
+    }
+    if (parser.isSet(rateControl)) {
+        options.rateControl = parser.value(rateControl);
+        if (options.rateControl != kRateControlQuality && options.rateControl != kRateControlBitrate) {
+            result.message = "--rate-control needs quality or bitrate";
+            return result;
+        }
+        if (options.quality && options.rateControl == kRateControlBitrate) {
+            result.message = "--quality sets a constant quality and cannot go with --rate-control bitrate";
+            return result;
+        }
+    }
+    if (parser.isSet(speed)) {
+        options.speed = parser.value(speed);
+        if (!speedNames().contains(options.speed)) {
+            result.message = "--speed needs " + speedNames().join(", ");
+            return result;
+        }
+    }
     options.plan = parser.isSet(plan);
+    options.noCopy = parser.isSet(noCopy);
     options.outputFolder = parser.value(output);
     options.listProfiles = parser.isSet(list);
     options.listTracksOf = parser.value(tracks);
@@ -153,4 +197,44 @@ CliParseResult parseCliOptions(const QStringList& arguments) {
     }
     result.options = options;
     return result;
+}
+
+QString applyRateOptions(const CliOptions& options, OutputSetting& setting) {
+    const char* given = options.quality ? "--quality"
+                        : !options.rateControl.isEmpty() ? "--rate-control"
+                        : !options.speed.isEmpty() ? "--speed"
+                                                    : nullptr;
+    if (given == nullptr)
+        return {};
+    if (setting.videoCodec.isEmpty())
+        return QStringLiteral("%1: the profile has no video").arg(QLatin1String(given));
+    const std::optional<QualityScale> scale = qualityScaleOf(setting.videoCodec);
+    const QString codec = codecInfo(setting.videoCodec).display;
+    // A bit rate is what such a codec does anyway; anything else it cannot do.
+    if (!scale) {
+        if (options.quality || options.rateControl == kRateControlQuality || !options.speed.isEmpty())
+            return QStringLiteral("%1: the profile's %2 encodes to a bit rate only, without speed choices")
+                .arg(QLatin1String(given), codec);
+        return {};
+    }
+    if (options.quality && !scale->contains(*options.quality))
+        return QStringLiteral("--quality %1: %2 takes %3 to %4")
+            .arg(*options.quality)
+            .arg(codec)
+            .arg(scale->lowest)
+            .arg(scale->highest);
+
+    const bool wasQuality = setting.rateControl == kRateControlQuality;
+    if (options.quality) {
+        setting.rateControl = kRateControlQuality;
+        setting.quality = *options.quality;
+    } else if (!options.rateControl.isEmpty()) {
+        setting.rateControl = options.rateControl;
+        // A profile that never chose a quality has none to switch to: the encoder's usual one.
+        if (setting.rateControl == kRateControlQuality)
+            setting.quality = wasQuality || setting.quality > 0 ? scale->clamp(setting.quality) : scale->usual;
+    }
+    if (!options.speed.isEmpty())
+        setting.speed = options.speed;
+    return {};
 }

@@ -261,9 +261,15 @@ int main(int argc, char** argv) {
     }
     if (!options.listTracksOf.isEmpty())
         return ListTracks(context.mediaManager(), options.listTracksOf);
-    const std::optional<OutputSetting> setting = ChooseSetting(options, profiles);
+    std::optional<OutputSetting> setting = ChooseSetting(options, profiles);
     if (!setting)
         return kUsageError;
+    if (const QString problem = applyRateOptions(options, *setting); !problem.isEmpty()) {
+        PrintError(problem);
+        return kUsageError;
+    }
+    if (options.noCopy)
+        setting->copyStreams = false;
 
     std::vector<int> resultOfSource;  // source-list index -> result index
     std::vector<FileResult> results = AddSources(options, context.sourceList(), resultOfSource);

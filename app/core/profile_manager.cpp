@@ -27,7 +27,7 @@ void SetAsideAndReplace(const QString& from, const QString& to, bool damaged) {
     CopyOverwriting(from, to);
 }
 
-// The ten text keys, in the order they are read and written.
+// The text keys, in the order they are read and written.
 struct TextKey {
     const char* key;
     QString OutputSetting::*field;
@@ -43,9 +43,12 @@ const TextKey kTextKeys[] = {
     {"OutputSet/AudioSampleRate", &OutputSetting::audioSampleRate},
     {"OutputSet/AudioChannels", &OutputSetting::audioChannels},
     {"OutputSet/Name", &OutputSetting::name},
+    {"OutputSet/RateControl", &OutputSetting::rateControl},
+    {"OutputSet/Speed", &OutputSetting::speed},
 };
 const char kCopyStreamsKey[] = "OutputSet/CopyStreams";
 const char kBurnForcedKey[] = "OutputSet/BurnForcedSubtitles";
+const char kQualityKey[] = "OutputSet/Quality";
 
 }  // namespace
 
@@ -140,6 +143,10 @@ bool ProfileManager::loadOutputSetting() {
     outputSetting_->copyStreams = stored->value(kCopyStreamsKey, outputSetting_->copyStreams).toBool();
     outputSetting_->burnForcedSubtitles =
         stored->value(kBurnForcedKey, outputSetting_->burnForcedSubtitles).toBool();
+    bool isNumber = false;
+    const int quality = stored->value(kQualityKey, outputSetting_->quality).toInt(&isNumber);
+    if (isNumber)
+        outputSetting_->quality = quality;
     savedSetting_ = *outputSetting_;
     return true;
 }
@@ -153,6 +160,7 @@ void ProfileManager::saveOutputSetting() {
         stored->setValue(key.key, outputSetting_.get()->*key.field);
     stored->setValue(kCopyStreamsKey, outputSetting_->copyStreams);
     stored->setValue(kBurnForcedKey, outputSetting_->burnForcedSubtitles);
+    stored->setValue(kQualityKey, outputSetting_->quality);
     stored->sync();
     savedSetting_ = *outputSetting_;
 }

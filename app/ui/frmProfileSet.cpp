@@ -4,8 +4,10 @@
 
 #include "codec_tables.h"
 #include "encoder_limits.h"
+#include "hardware_encoders.h"
 #include "output_setting.h"
 #include "profile_catalogue.h"
+#include "rate_control.h"
 #include "ui_frmProfileSet.h"
 
 namespace {
@@ -42,14 +44,41 @@ AudioEncoderLimits LimitsOf(const QString& code) {
     return AudioEncoderLimits(codecInfo(code).encoder);
 }
 
+// The software rows a hardware code falls back to: the row made for that format first, else any
+// row of the same encoder.
+struct StandIn {
+    const char* hardwareCode;
+    const char* softwareCode;
+    QStringList encoders;
+};
+const StandIn kStandIns[] = {{"HWH4", "AVCH", {"h264", "libx264"}}, {"HWH5", "HEVC", {"libx265"}}};
+
+// In the order of speedNames().
+const char* const kSpeedLabels[] = {QT_TR_NOOP("Fastest"), QT_TR_NOOP("Fast"), QT_TR_NOOP("Balanced"),
+                                    QT_TR_NOOP("Slow (smaller file)"), QT_TR_NOOP("Slowest (smallest file)")};
+
 }  // namespace
 
 frmProfileSet::frmProfileSet(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowCloseButtonHint), ui_(std::make_unique<Ui::frmProfileSet>()) {
     ui_->setupUi(this);
+    ui_->cbxRateControl->addItem(tr("Constant quality"), kRateControlQuality);
+    ui_->cbxRateControl->addItem(tr("Bit rate"), kRateControlBitrate);
+    const QStringList& speeds = speedNames();
+    for (int i = 0; i < speeds.size(); ++i)
+        ui_->cbxSpeed->addItem(tr(kSpeedLabels[i]), speeds.at(i));
     connect(ui_->cbxVCodec, &QComboBox::currentIndexChanged, this, [this] {
         fillVideoSizes(ui_->cbxVSize->currentText(), Pick::Nearest);
         fillVideoRates(ui_->cbxVBitrate->currentText(), ui_->cbxVFPS->currentText(), Pick::Nearest);
+        showRateControl();
+    });
+    connect(ui_->cbxRateControl, &QComboBox::currentIndexChanged, this, [this] {
+        qualityMode_ = ui_->cbxRateControl->currentData().toString() == kRateControlQuality;
+        enableRateBoxes();
+    });
+    connect(ui_->sldQuality, &QSlider::valueChanged, this, [this](int value) {
+        quality_ = value;
+        ui_->lblQualityValue->setNum(value);
     });
     connect(ui_->cbxVSize, &QComboBox::currentIndexChanged, this, [this] {
         fillVideoRates(ui_->cbxVBitrate->currentText(), ui_->cbxVFPS->currentText(), Pick::Nearest);
@@ -84,6 +113,8 @@ void frmProfileSet::fillCodecs(QComboBox* box, const EncoderOptions& options, co
     const QSignalBlocker quiet(box);
     box->clear();
     for (auto it = options.constBegin(); it != options.constEnd(); ++it) {
+        if (!hardwareCodecAvailable(it.key()))
+            continue;
         const CodecInfo& row = codecInfo(it.key());
         box->addItem(row.display, row.code);
     }
@@ -92,6 +123,27 @@ void frmProfileSet::fillCodecs(QComboBox* box, const EncoderOptions& options, co
     const int current = currentCode.isEmpty()
         ? -1 : box->findText(codecInfo(currentCode).display, Qt::MatchExactly | Qt::MatchCaseSensitive);
     box->setCurrentIndex(current);
+}
+
+QString frmProfileSet::availableCodec(const QString& code) const {
+    if (hardwareCodecAvailable(code))
+        return code;
+    for (const StandIn& standIn : kStandIns) {
+        if (code != QLatin1String(standIn.hardwareCode))
+            continue;
+        if (options_.video.contains(QLatin1String(standIn.softwareCode)))
+            return QLatin1String(standIn.softwareCode);
+        for (const QString& offered : options_.video.keys())
+            if (!isHardwareCodecCode(offered) && standIn.encoders.contains(codecInfo(offered).encoder))
+                return offered;
+    }
+    // Nothing of the same format: the profile's own codec, when it can be used.
+    if (hardwareCodecAvailable(options_.defaultVideoCodec) && options_.video.contains(options_.defaultVideoCodec))
+        return options_.defaultVideoCodec;
+    for (const QString& offered : options_.video.keys())
+        if (hardwareCodecAvailable(offered))
+            return offered;
+    return QString();
 }
 
 // A codec that is not in the list shows the lists of the profile's own.
@@ -176,10 +228,50 @@ void frmProfileSet::fillAudioBitrates(const QString& wanted, Pick pick) {
          choice ? choice->defaultBitrate : QString());
 }
 
+void frmProfileSet::showRateControl() {
+    const std::optional<QualityScale> scale = qualityScaleOf(videoCodec());
+    codecHasScale_ = scale.has_value();
+    {
+        const QSignalBlocker quietMode(ui_->cbxRateControl);
+        const QSignalBlocker quietQuality(ui_->sldQuality);
+        ui_->cbxRateControl->setCurrentIndex(
+            ui_->cbxRateControl->findData(scale && qualityMode_ ? kRateControlQuality : kRateControlBitrate));
+        if (scale) {
+            ui_->sldQuality->setRange(scale->lowest, scale->highest);
+            if (quality_ >= 0)
+                quality_ = scale->clamp(quality_);
+            ui_->sldQuality->setValue(quality_ >= 0 ? quality_ : scale->usual);
+        }
+    }
+    ui_->lblQualityValue->setNum(ui_->sldQuality->value());
+    ui_->cbxRateControl->setEnabled(scale.has_value());
+    ui_->lblRateControl->setEnabled(scale.has_value());
+    ui_->cbxSpeed->setEnabled(scale.has_value());
+    ui_->lblSpeed->setEnabled(scale.has_value());
+    ui_->lblHardwareNote->setVisible(!hardwareStandIn_.isEmpty() && videoCodec() == hardwareStandIn_);
+    enableRateBoxes();
+}
+
+void frmProfileSet::enableRateBoxes() {
+    const bool quality = codecHasScale_ && qualityMode_;
+    ui_->cbxVBitrate->setEnabled(!quality);
+    ui_->lblVBitrate->setEnabled(!quality);
+    for (QWidget* part : {static_cast<QWidget*>(ui_->lblQuality), static_cast<QWidget*>(ui_->sldQuality),
+                          static_cast<QWidget*>(ui_->lblQualityValue), static_cast<QWidget*>(ui_->lblQualityHint)})
+        part->setEnabled(quality);
+}
+
 void frmProfileSet::showSetting(const OutputSetting& setting) {
-    fillCodecs(ui_->cbxVCodec, options_.video, setting.videoCodec);
+    const QString videoCode = availableCodec(setting.videoCodec);
+    hardwareStandIn_ = videoCode != setting.videoCodec ? videoCode : QString();
+    fillCodecs(ui_->cbxVCodec, options_.video, videoCode);
     fillVideoSizes(setting.videoResolution, Pick::Exact);
     fillVideoRates(setting.videoBitrate, setting.videoFrameRate, Pick::Exact);
+    qualityMode_ = setting.rateControl == kRateControlQuality;
+    // A setting that never chose a quality would otherwise show 0, the lossless end.
+    quality_ = qualityMode_ || setting.quality > 0 ? setting.quality : -1;
+    ui_->cbxSpeed->setCurrentIndex(ui_->cbxSpeed->findData(setting.speed));
+    showRateControl();
 
     fillCodecs(ui_->cbxACodec, options_.audio, setting.audioCodec);
     fillAudioChannels(setting.audioChannels, Pick::Exact);
@@ -200,6 +292,17 @@ void frmProfileSet::on_btnOK_clicked() {
             setting_->videoFrameRate = ui_->cbxVFPS->currentText();
             setting_->videoResolution = ui_->cbxVSize->currentText();
             setting_->videoBitrate = ui_->cbxVBitrate->currentText();
+            // Values the user left as they were keep their stored text ("" reads as a bit rate);
+            // a codec that takes a bit rate only keeps the quality and speed for a later one.
+            const bool wasQuality = setting_->rateControl == kRateControlQuality;
+            const bool quality = codecHasScale_ && qualityMode_;
+            if (quality != wasQuality)
+                setting_->rateControl = quality ? kRateControlQuality : kRateControlBitrate;
+            if (codecHasScale_) {
+                if (quality || quality_ >= 0)
+                    setting_->quality = ui_->sldQuality->value();
+                setting_->speed = ui_->cbxSpeed->currentData().toString();
+            }
         }
         if (ui_->cbxACodec->currentIndex() >= 0) {
             setting_->audioCodec = CurrentCode(ui_->cbxACodec);

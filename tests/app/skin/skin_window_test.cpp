@@ -38,34 +38,34 @@ TEST_F(SkinnedWindow, ControlsHaveTheSizesOfTheirPictures) {
         SCOPED_TRACE(pair.control);
         QPushButton* button = Button(pair.control);
         ASSERT_NE(button, nullptr);
-        EXPECT_EQ(button->size(), PictureSize(QStringLiteral(":/frmMain/") + pair.picture));
+        EXPECT_EQ(button->size(), SkinPictureSize(QStringLiteral(":/frmMain/") + pair.picture));
     }
-    EXPECT_EQ(ui().lblGuideImage->size(), PictureSize(":/frmMain/widgetTask"));
+    EXPECT_EQ(ui().lblGuideImage->size(), SkinPictureSize(":/frmMain/widgetTask"));
     // The frame picture stretches sideways only.
-    EXPECT_EQ(ui().btnCurProfile->height(), PictureSize(":/frmMain/combox_normal").height());
-    EXPECT_EQ(ui().cbxOutDir->height(), PictureSize(":/frmMain/combox_normal").height());
+    EXPECT_EQ(ui().btnCurProfile->height(), SkinPictureSize(":/frmMain/combox_normal").height());
+    EXPECT_EQ(ui().cbxOutDir->height(), SkinPictureSize(":/frmMain/combox_normal").height());
 
     // Category tabs carry a 10 px margin each side and 3 + 2 px above and below.
     QTabBar* tabs = ui().profileTab->tabBar();
     ASSERT_GT(tabs->count(), 1);
-    EXPECT_EQ(tabs->tabRect(0).size(), PictureSize(":/frmMain/profile_cate_select") + QSize(20, 5));
+    EXPECT_EQ(tabs->tabRect(0).size(), SkinPictureSize(":/frmMain/profile_cate_select") + QSize(20, 5));
     // The window folds the profile area to the category bar, whose height it takes from the
     // frameNav picture: the tab bar must be exactly that high.
-    EXPECT_EQ(window_->navHeight(), PictureSize(":/frmMain/frameNav").height());
+    EXPECT_EQ(window_->navHeight(), SkinPictureSize(":/frmMain/frameNav").height());
     EXPECT_EQ(tabs->height(), window_->navHeight());
 
     auto* list = ui().profileTab->currentWidget()->findChild<QListWidget*>("listProfile");
     ASSERT_NE(list, nullptr);
     ASSERT_GT(list->count(), 0);
-    EXPECT_EQ(list->visualItemRect(list->item(0)).size(), PictureSize(":/frmMain/profileItem_normal"));
+    EXPECT_EQ(list->visualItemRect(list->item(0)).size(), SkinPictureSize(":/frmMain/profileItem_normal"));
 
     auto* about = window_->findChild<QDialog*>("frmAbout");
     ASSERT_NE(about, nullptr);
     auto* logo = about->findChild<QLabel*>("lblLogo");
     ASSERT_NE(logo, nullptr);
     logo->ensurePolished();
-    EXPECT_EQ(logo->minimumSize(), PictureSize(":/frmAbout/logo"));
-    EXPECT_EQ(logo->maximumSize(), PictureSize(":/frmAbout/logo"));
+    EXPECT_EQ(logo->minimumSize(), SkinPictureSize(":/frmAbout/logo"));
+    EXPECT_EQ(logo->maximumSize(), SkinPictureSize(":/frmAbout/logo"));
 }
 
 // The bars and buttons are the pictures, drawn 1:1, not the platform's bare controls.
@@ -162,7 +162,7 @@ TEST_F(SkinnedWindow, TaskRowsHaveTheirSizesAndRemoveButton) {
     auto* del = row->findChild<QPushButton*>("btnDel");
     ASSERT_NE(del, nullptr);
     ASSERT_TRUE(del->isVisible());
-    const QSize picture = PictureSize(":/frmMain/btnDel");
+    const QSize picture = SkinPictureSize(":/frmMain/btnDel");
     ASSERT_EQ(del->size(), picture + QSize(10, 10));
     const QImage face = Face(del);
     EXPECT_EQ(DifferingShare(face.copy(0, 10, picture.width(), picture.height()), LoadPicture(":/frmMain/btnDel"), 2),
@@ -205,7 +205,7 @@ TEST_F(SkinnedWindow, ColoursAndSizesTextAndDialogs) {
     const struct {
         const char* name;
         QSize size;
-    } dialogs[] = {{"frmAbout", {360, 180}}, {"frmOptions", {400, 240}}, {"frmProfileSet", {470, 295}},
+    } dialogs[] = {{"frmAbout", {360, 180}}, {"frmOptions", {400, 240}}, {"frmProfileSet", {520, 400}},
                    {"frmShutdown", {320, 100}}};
     for (const auto& d : dialogs) {
         SCOPED_TRACE(d.name);

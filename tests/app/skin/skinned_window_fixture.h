@@ -62,7 +62,7 @@ inline double ShowsPicture(QWidget* widget, const QString& name) {
     return DifferingShare(Face(widget), LoadPicture(":/frmMain/" + name), 2);
 }
 
-inline QSize PictureSize(const QString& path) {
+inline QSize SkinPictureSize(const QString& path) {
     return LoadPicture(path).size();
 }
 

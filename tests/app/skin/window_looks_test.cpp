@@ -242,7 +242,7 @@ TEST_F(WindowLooks, ProfileTilesAreWholeBeforeFoldingAndAfterUnfolding) {
         for (int row = 0; row < tiles->count(); ++row) {
             SCOPED_TRACE(row);
             const QRect tile = tiles->visualItemRect(tiles->item(row)).translated(viewport.topLeft());
-            EXPECT_EQ(tile.size(), PictureSize(":/frmMain/profileItem_normal"));
+            EXPECT_EQ(tile.size(), SkinPictureSize(":/frmMain/profileItem_normal"));
             EXPECT_TRUE(viewport.contains(tile))
                 << tile.y() << "+" << tile.height() << " in " << viewport.y() << "+" << viewport.height();
             EXPECT_TRUE(shownArea.contains(tile));
