@@ -28,18 +28,45 @@ OutcomeKind kindOf(const QString& name) {
     return OutcomeKind::Pending;
 }
 
+const char* subtitlesName(PlanChoices::Subtitles subtitles) {
+    switch (subtitles) {
+        case PlanChoices::Subtitles::None: return "none";
+        case PlanChoices::Subtitles::Chosen: return "chosen";
+        case PlanChoices::Subtitles::All: break;
+    }
+    return "all";
+}
+
+QJsonArray streamArray(const QList<int>& streams) {
+    QJsonArray array;
+    for (int stream : streams)
+        array.append(stream);
+    return array;
+}
+
+QList<int> streamsOf(const QJsonValue& value) {
+    QList<int> streams;
+    for (const QJsonValue& stream : value.toArray())
+        if (stream.isDouble() && stream.toInt(-1) >= 0 && !streams.contains(stream.toInt()))
+            streams.append(stream.toInt());
+    return streams;
+}
+
 }  // namespace
 
 bool QueueStore::save(const QList<QueuedFile>& files) const {
     QJsonArray list;
     for (const QueuedFile& file : files) {
         QJsonObject entry{{"path", file.path}, {"outcome", kindName(file.outcome.kind)}};
-        if (!file.audio.isEmpty()) {
-            QJsonArray audio;
-            for (int stream : file.audio)
-                audio.append(stream);
-            entry.insert("audio", audio);
-        }
+        if (!file.audio.isEmpty())
+            entry.insert("audio", streamArray(file.audio));
+        // Every subtitle and the profile's burning are the default, written as nothing.
+        if (file.subtitles != PlanChoices::Subtitles::All)
+            entry.insert("subtitles", subtitlesName(file.subtitles));
+        if (file.subtitles == PlanChoices::Subtitles::Chosen)
+            entry.insert("chosenSubtitles", streamArray(file.chosenSubtitles));
+        if (file.burn >= 0)
+            entry.insert("burn", file.burn);
         if (!file.outcome.reason.isEmpty())
             entry.insert("reason", file.outcome.reason);
         if (!file.target.isEmpty())
@@ -69,9 +96,16 @@ QList<QueuedFile> QueueStore::load() const {
             continue;
         // Lists saved before tracks could be combined hold an "audioStream" for every file, the
         // chosen one or the default alike: they come back keeping every track.
-        for (const QJsonValue& stream : entry.value("audio").toArray())
-            if (stream.isDouble() && stream.toInt(-1) >= 0 && !file.audio.contains(stream.toInt()))
-                file.audio.append(stream.toInt());
+        file.audio = streamsOf(entry.value("audio"));
+        const QString subtitles = entry.value("subtitles").toString();
+        if (subtitles == QLatin1String(subtitlesName(PlanChoices::Subtitles::None)))
+            file.subtitles = PlanChoices::Subtitles::None;
+        else if (subtitles == QLatin1String(subtitlesName(PlanChoices::Subtitles::Chosen)))
+            file.subtitles = PlanChoices::Subtitles::Chosen;
+        if (file.subtitles == PlanChoices::Subtitles::Chosen)
+            file.chosenSubtitles = streamsOf(entry.value("chosenSubtitles"));
+        if (const int burn = entry.value("burn").toInt(-1); burn >= 0)
+            file.burn = burn;
         file.outcome.kind = kindOf(entry.value("outcome").toString());
         file.outcome.reason = entry.value("reason").toString();
         file.target = entry.value("target").toString();

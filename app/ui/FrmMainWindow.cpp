@@ -27,6 +27,7 @@
 #include "output_folder.h"
 #include "session_power.h"
 #include "product_info.h"
+#include "quality_trial.h"
 #include "queue_store.h"
 #include "run_notifier.h"
 #include "source_prober.h"
@@ -69,6 +70,15 @@ FrmMainWindow::FrmMainWindow(AppContext& context, std::unique_ptr<SessionPowerBa
     ui_->taskList->setUniformItemSizes(true);
     prober_ = std::make_unique<SourceProber>(sources_);
     connect(prober_.get(), &SourceProber::sourceRead, this, &FrmMainWindow::on_sourceRead);
+    trials_ = std::make_unique<QualityTrialRunner>(context.mediaManager());
+    connect(trials_.get(), &QualityTrialRunner::trialDone, this,
+            [this](quint64 serial, quint64 generation, const QualityTrialResult& result) {
+                // A result for a setting since replaced, or a row since removed, is dropped.
+                if (generation != trials_->generation())
+                    return;
+                if (QTaskWidget* row = rowOf(sources_.findBySerial(serial)))
+                    row->setTrialSize(trialSizeText(result));
+            });
     connect(ui_->btnAddFile, &QPushButton::clicked, ui_->actAddFile, &QAction::trigger);
 
     btnShowHide_ = new QPushButton(ui_->profileTab);
@@ -279,6 +289,10 @@ void FrmMainWindow::removeStaleRows() {
     }
     list->setUpdatesEnabled(true);
     prober_->forgetRemoved();
+    QSet<quint64> serials;
+    for (int s = 0; s < sources_.count(); ++s)
+        serials.insert(sources_.at(s)->serial());
+    trials_->forgetAllBut(serials);
 }
 
 void FrmMainWindow::buildMissingRows(int budgetMs) {
@@ -296,6 +310,7 @@ void FrmMainWindow::buildMissingRows(int budgetMs) {
         connect(row, &QTaskWidget::openOutputRequested, this, &FrmMainWindow::openOutputFolder);
         connect(row, &QTaskWidget::detailsRequested, this, &FrmMainWindow::showTaskDetails);
         connect(row, &QTaskWidget::audioStreamChosen, this, &FrmMainWindow::saveQueue);
+        connect(row, &QTaskWidget::subtitlesChosen, this, &FrmMainWindow::saveQueue);
         if (profiles_->outputSetting())
             row->setTargetInfo(*profiles_->outputSetting());
         row->setRunMode(running_);
@@ -326,6 +341,7 @@ void FrmMainWindow::on_sourceRead(SourceFile* source) {
         row->showSource();
         if (profiles_->outputSetting())
             row->setTargetInfo(*profiles_->outputSetting());
+        requestTrial(*source);
     }
     if (!running_)
         return;
@@ -361,6 +377,9 @@ void FrmMainWindow::restoreQueue(const QString& file) {
         // Checked against the file's tracks once it is read.
         PlanChoices choices = source->planChoices();
         choices.audio = entry.audio;
+        choices.subtitles = entry.subtitles;
+        choices.chosenSubtitles = entry.chosenSubtitles;
+        choices.burn = entry.burn;
         source->setPlanChoices(choices);
     }
     rebuildTaskRows();
@@ -389,6 +408,9 @@ void FrmMainWindow::saveQueue() {
         QueuedFile file;
         file.path = source->path();
         file.audio = source->planChoices().audio;
+        file.subtitles = source->planChoices().subtitles;
+        file.chosenSubtitles = source->planChoices().chosenSubtitles;
+        file.burn = source->planChoices().burn;
         if (row != nullptr) {
             file.outcome = row->outcome();
             file.target = row->outcomeTarget();
@@ -740,9 +762,19 @@ void FrmMainWindow::refreshTargetInfo() {
     const OutputSetting* setting = profiles_->outputSetting();
     if (setting == nullptr)
         return;
+    // Every trial measured the setting before this one.
+    trials_->clear();
     for (int i = 0; i < taskRowCount(); ++i)
-        if (QTaskWidget* row = taskRow(i))
+        if (QTaskWidget* row = taskRow(i)) {
             row->setTargetInfo(*setting);
+            requestTrial(*row->source());
+        }
+}
+
+void FrmMainWindow::requestTrial(const SourceFile& source) {
+    const OutputSetting* setting = profiles_->outputSetting();
+    if (setting != nullptr && wantsQualityTrial(source, *setting))
+        trials_->request(source, *setting);
 }
 
 void FrmMainWindow::on_btnProfileSet_clicked() {

@@ -26,6 +26,7 @@ class QTaskWidget;
 class SourceFile;
 class SourceList;
 class SourceProber;
+class QualityTrialRunner;
 class frmAbout;
 class frmOptions;
 class frmProfileSet;
@@ -143,6 +144,8 @@ private:
     void fillProfileTabs();
     void showAfterRunChoice(AfterRun choice);
     void refreshTargetInfo();
+    // Starts a size trial of source when the current setting encodes it to a constant quality.
+    void requestTrial(const SourceFile& source);
     void openProductPage(const QString& path);
 
     std::unique_ptr<Ui::FrmMainWindowClass> ui_;
@@ -167,6 +170,8 @@ private:
     frmProfileSet* profileSetDialog_ = nullptr;
     frmShutdown* shutdownDialog_ = nullptr;
     CCheckUpdate* updateChecker_ = nullptr;
+    // Size trials of constant-quality settings; like the prober, ended before the window.
+    std::unique_ptr<QualityTrialRunner> trials_;
     // Last, so it ends first: no file is delivered to a window being taken down.
     std::unique_ptr<SourceProber> prober_;
 };

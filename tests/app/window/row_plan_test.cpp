@@ -15,7 +15,7 @@ using namespace window_test;
 namespace {
 
 constexpr int kSameAsSource = 1007;  // MP4, streams that fit are copied
-constexpr int kH264Mp4 = 1003;       // MP4, video always encoded
+constexpr int kH264Mp4 = 1507;       // MP4 for messaging apps: copies nothing, video encoded
 
 class RowPlanTest : public MainWindowTest {
 protected:
