@@ -18,6 +18,7 @@ extern "C" {
 #include "hardware_encoders.h"
 #include "output_setting.h"
 #include "plan_inputs.h"
+#include "plan_text.h"
 #include "process_helpers.h"
 #include "profile_catalogue.h"
 #include "size_estimate.h"
@@ -338,4 +339,60 @@ TEST_F(EncodedPicture, AConstantQualityHasNoSizeToEstimateBeforehand) {
     const TaskPlan copied = planFor(*source, setting);
     ASSERT_EQ(copied.streams[0].action, PlanAction::Copy) << copied.streams[0].reason.toStdString();
     EXPECT_GT(plannedOutputBytes(copied, *source, setting), 0);
+}
+
+// A real PQ/BT.2020 HEVC Main 10 file, read by the importer, through shipped profiles: the HEVC
+// 10-bit profile keeps its HDR; a phone profile without HDR tone-maps it, and says so in its plan.
+TEST_F(EncodedPicture, ARealHdrFileKeepsItsHdrInHevcAndIsToneMappedForAnSdrPhone) {
+    const std::string hdr = Make(
+        "hdr.mkv",
+        "-f lavfi -i testsrc2=size=320x240:rate=25:duration=0.4 -pix_fmt yuv420p10le -c:v libx265 "
+        "-preset ultrafast -x265-params 'log-level=error:colorprim=bt2020:transfer=smpte2084:"
+        "colormatrix=bt2020nc:master-display=G(13250,34500)B(7500,3000)R(34000,16000)WP(15635,16450)"
+        "L(10000000,1):max-cll=1000,400'");
+    auto source = Probe(hdr);
+    ProfileCatalogue catalogue;
+    ASSERT_TRUE(catalogue.loadDocuments(CORVANE_PROFILE_SOURCE "/profilelist.xml", CORVANE_PROFILE_SOURCE "/format.xml"))
+        << catalogue.loadError().toStdString();
+    const auto settingOf = [&](int id) {
+        OutputSetting setting;
+        const ProfileEntry* entry = catalogue.entryById(id);
+        EXPECT_NE(entry, nullptr) << id;
+        if (entry != nullptr)
+            applyProfileDefaults(*entry, setting);
+        return setting;
+    };
+    const auto convert = [&](const OutputSetting& setting, const char* name) {
+        Owned<IMediaInfo> target = Fill(setting, *source);
+        const std::string out = media_.filePath(name).toStdString();
+        config_->SetTargetInfo(target.get());
+        config_->SetSourcePath(hdr.c_str());
+        config_->SetTargetPath(out.c_str());
+        Owned<IMediaConverter> converter(manager_->CreateConverter());
+        converter->AddTask(config_.get());
+        converter->Start();
+        for (int i = 0; i < 12000 && converter->GetUnfinishedTaskCount() > 0; ++i)
+            QThread::msleep(10);
+        EXPECT_EQ(converter->GetTask(0)->state.load(), TaskFinished) << converter->GetTaskLog(0);
+        std::string errors;
+        EXPECT_TRUE(DecodesCleanly(out, &errors)) << errors;
+        return out;
+    };
+
+    OutputSetting keeping = settingOf(1011);  // MKV HEVC 10-bit
+    keeping.copyStreams = false;               // encoded, so the encoder has to carry the HDR
+    const std::string kept = convert(keeping, "kept.mkv");
+    EXPECT_EQ(ProbeValue(kept, "v:0", "stream=codec_name,pix_fmt,color_transfer,color_primaries"),
+              "hevc\nyuv420p10le\nsmpte2084\nbt2020");
+
+    const OutputSetting phone = settingOf(1207);  // Android phone, H.264 High, no HDR
+    const TaskPlan plan = planFor(*source, phone);
+    const QString text = planSummary(plan);
+    if (engineCanToneMap()) {
+        EXPECT_TRUE(text.contains("HDR → SDR (tone-mapped)")) << text.toStdString();
+        const std::string mapped = convert(phone, "phone.mp4");
+        EXPECT_EQ(ProbeValue(mapped, "v:0", "stream=codec_name,pix_fmt,color_transfer"), "h264\nyuv420p\nbt709");
+    } else {
+        EXPECT_TRUE(text.contains("washed out")) << text.toStdString();
+    }
 }
