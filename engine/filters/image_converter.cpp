@@ -96,11 +96,11 @@ intptr_t CImageConverter::NamedParameter(const char* name, const char* value) {
     return ParseDisplayAspect(value, &displayAspect_) ? 1 : 0;
 }
 
-bool CImageConverter::SetToneMapping(const std::string& filter, std::string* error) {
+bool CImageConverter::FilterOpens(const std::string& filter, AVPixelFormat format, std::string* error) const {
     FilterChain trial;
     const std::string sourceArguments =
         (boost::format("video_size=%1%x%2%:pix_fmt=%3%:time_base=%4%/%5%:sar=1/1") % targetWidth_ %
-         targetHeight_ % AV_PIX_FMT_YUV420P10LE % kEngineTimeBase.num % kEngineTimeBase.den)
+         targetHeight_ % format % kEngineTimeBase.num % kEngineTimeBase.den)
             .str();
     if (const int result = trial.Build("buffer", sourceArguments, "buffersink", {}, filter); result < 0) {
         if (error != nullptr) {
@@ -110,6 +110,12 @@ bool CImageConverter::SetToneMapping(const std::string& filter, std::string* err
         }
         return false;
     }
+    return true;
+}
+
+bool CImageConverter::SetToneMapping(const std::string& filter, std::string* error) {
+    if (!FilterOpens(filter, AV_PIX_FMT_YUV420P10LE, error))
+        return false;
     CloseGraph();
     toneMap_ = filter;
     return true;
@@ -117,19 +123,8 @@ bool CImageConverter::SetToneMapping(const std::string& filter, std::string* err
 
 bool CImageConverter::SetOverlay(const std::string& filter, int64_t timeOffset, std::string* error) {
     // A filter that cannot open what it draws fails here, once, rather than at every picture.
-    FilterChain trial;
-    const std::string sourceArguments =
-        (boost::format("video_size=%1%x%2%:pix_fmt=%3%:time_base=%4%/%5%:sar=1/1") % targetWidth_ %
-         targetHeight_ % AV_PIX_FMT_YUV420P % kEngineTimeBase.num % kEngineTimeBase.den)
-            .str();
-    if (const int result = trial.Build("buffer", sourceArguments, "buffersink", {}, filter); result < 0) {
-        if (error != nullptr) {
-            char text[AV_ERROR_MAX_STRING_SIZE] = {};
-            av_strerror(result, text, sizeof text);
-            *error = text;
-        }
+    if (!FilterOpens(filter, AV_PIX_FMT_YUV420P, error))
         return false;
-    }
     CloseGraph();  // the next picture builds a graph with the filter in it
     overlay_ = filter;
     overlayTimeOffset_ = timeOffset;

@@ -55,6 +55,8 @@ public:
     bool deinterlacing() const { return deinterlacing_; }
 
 private:
+    // Whether filter builds on pictures of the target size in format; error says why not.
+    bool FilterOpens(const std::string& filter, AVPixelFormat format, std::string* error) const;
     // What the graph's source was told about the pictures it receives.
     struct PictureShape {
         int format = AV_PIX_FMT_NONE;
