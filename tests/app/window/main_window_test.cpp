@@ -59,7 +59,8 @@ TEST_F(MainWindowTest, AddingAFolderTakesItsMkvFilesOnly) {
     Copy("audio_only.mka", "batch/c.mka");
     seam_.folder = dir_.path() + "/batch";
     ui().actAddFolder->trigger();
-    ASSERT_EQ(window_->taskRowCount(), 2);
+    // Rows are made a slice of time at a turn of the event loop.
+    ASSERT_TRUE(WaitUntil([&] { return window_->taskRowCount() == 2; }, 10000));
     QStringList names;
     for (int i = 0; i < 2; ++i)
         names << window_->taskRow(i)->source()->fileName();
@@ -71,7 +72,7 @@ TEST_F(MainWindowTest, AddingAFolderTakesItsMkvFilesOnly) {
 TEST_F(MainWindowTest, AddingFilesRemembersTheirFolder) {
     seam_.files = {Copy("h264_aac.mkv", "pick/one.mkv"), Copy("audio_only.mka", "pick/two.mka")};
     QTest::mouseClick(ui().btnAddFile, Qt::LeftButton);
-    EXPECT_EQ(window_->taskRowCount(), 2);
+    EXPECT_TRUE(WaitUntil([&] { return window_->taskRowCount() == 2; }, 10000));
     EXPECT_EQ(AppContext::instance().settings()->lastOpenFileDir(), dir_.path() + "/pick");
 }
 
