@@ -239,9 +239,12 @@ PlanTarget planTargetFor(const OutputSetting& setting) {
                                                                   : codec.display + ' ' + setting.audioBitrate + 'k';
         addCodecOf(setting.audioCodec, target.audioCopyCodecs);
         setAudioLimits(*profile, target);
-        // The setting's channels and rate are what the user asked for: a copy never exceeds them.
-        if (const int channels = setting.audioChannels.toInt(); channels > 0)
+        // Channels the user changed bound a copy. The profile's default count only says what its
+        // encoder writes: a 5.1 track a surround device takes is copied, not downmixed.
+        const int channels = setting.audioChannels.toInt();
+        if (channels > 0 && setting.audioChannels != profile->defaultChannels)
             target.maxChannels = channels;
+        // The setting's rate is what a copy may reach.
         if (const int rate = leadingNumber(setting.audioSampleRate).toInt(); rate > 0)
             target.maxSampleRate = rate;
         const DeviceLimits& limits = profile->limits;

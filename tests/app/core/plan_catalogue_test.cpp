@@ -136,3 +136,21 @@ TEST_F(ShippedPlans, DeviceLimitsOverrideWhatTheOptionsSuggest) {
     setting.videoCodec = "MP4V";
     EXPECT_EQ(planTargetFor(setting).videoQuality, -1) << "MPEG-4 has no quality mode: its bit rate counts";
 }
+
+TEST_F(ShippedPlans, ASurroundTvKeepsFivePointOneUnlessTheUserAskedForFewerChannels) {
+    // The TV profiles encode stereo AAC by default, yet the TV plays AC-3 5.1 as it is.
+    for (int id : {1802, 1803}) {
+        SCOPED_TRACE(id);
+        const TaskPlan plan = Plan(id);
+        ASSERT_EQ(plan.streams.size(), 4);
+        EXPECT_EQ(plan.streams[2].action, PlanAction::Copy) << plan.streams[2].reason.toStdString();
+    }
+    const ProfileEntry* entry = catalogue_.entryById(1803);
+    ASSERT_NE(entry, nullptr);
+    OutputSetting setting;
+    applyProfileDefaults(*entry, setting);
+    setting.audioChannels = "1";
+    const TaskPlan mono = planTask(Film(), 0, planTargetFor(setting), {});
+    EXPECT_EQ(mono.streams[1].action, PlanAction::Encode) << mono.streams[1].reason.toStdString();
+    EXPECT_EQ(mono.streams[2].action, PlanAction::Encode) << mono.streams[2].reason.toStdString();
+}
