@@ -65,7 +65,9 @@ bool QueueStore::save(const QList<QueuedFile>& files) const {
             entry.insert("subtitles", subtitlesName(file.subtitles));
         if (file.subtitles == PlanChoices::Subtitles::Chosen)
             entry.insert("chosenSubtitles", streamArray(file.chosenSubtitles));
-        if (file.burn >= 0)
+        if (file.burn == PlanChoices::kBurnNothing)
+            entry.insert("burn", QStringLiteral("none"));
+        else if (file.burn >= 0)
             entry.insert("burn", file.burn);
         if (!file.outcome.reason.isEmpty())
             entry.insert("reason", file.outcome.reason);
@@ -104,8 +106,10 @@ QList<QueuedFile> QueueStore::load() const {
             file.subtitles = PlanChoices::Subtitles::Chosen;
         if (file.subtitles == PlanChoices::Subtitles::Chosen)
             file.chosenSubtitles = streamsOf(entry.value("chosenSubtitles"));
-        if (const int burn = entry.value("burn").toInt(-1); burn >= 0)
-            file.burn = burn;
+        if (const QJsonValue burn = entry.value("burn"); burn.toInt(-1) >= 0)
+            file.burn = burn.toInt();
+        else if (burn.toString() == QLatin1String("none"))
+            file.burn = PlanChoices::kBurnNothing;
         file.outcome.kind = kindOf(entry.value("outcome").toString());
         file.outcome.reason = entry.value("reason").toString();
         file.target = entry.value("target").toString();

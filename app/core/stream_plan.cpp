@@ -166,7 +166,7 @@ int burnedSubtitle(const QList<SourceStream>& source, const PlanTarget& target, 
     for (const SourceStream& stream : source)
         if (stream.index == choices.burn && burnable(stream, target))
             return stream.index;
-    if (choices.burn >= 0 || !target.burnForcedSubtitles)
+    if (choices.burn != -1 || !target.burnForcedSubtitles)
         return -1;
     for (const SourceStream& stream : source)
         if (stream.isForced && burnable(stream, target))

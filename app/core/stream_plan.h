@@ -80,7 +80,10 @@ struct PlanChoices {
     enum class Subtitles { All, None, Chosen };
     Subtitles subtitles = Subtitles::All;
     QList<int> chosenSubtitles;
-    int burn = -1;  // the subtitle stream to burn into the picture, -1 for none
+    // The subtitle stream to burn into the picture; -1 leaves it to the profile (its forced
+    // track, or none), kBurnNothing burns nothing even where the profile would.
+    static constexpr int kBurnNothing = -2;
+    int burn = -1;
 };
 
 struct PlannedStream {

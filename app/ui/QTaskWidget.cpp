@@ -42,7 +42,7 @@ constexpr int kEntryRole = Qt::UserRole + 2;   // what a subtitle entry does
 constexpr int kLabelRole = Qt::UserRole + 3;   // a subtitle track's label without remarks
 
 // The subtitle chooser's entries: what is kept as tracks, then what is burned in.
-enum class SubtitleEntry { KeepAll, KeepNone, KeepTrack, BurnDefault, BurnTrack };
+enum class SubtitleEntry { KeepAll, KeepNone, KeepTrack, BurnDefault, BurnTrack, BurnNothing };
 
 // "1: English, forced — SRT": numbered among the subtitles as corvane-cli's --subtitles and
 // --burn count them.
@@ -342,9 +342,12 @@ void QTaskWidget::fillSubtitleChooser() {
         QStandardItem* byProfile = subtitleEntry(
             forced ? tr("Forced track: %1").arg(labels.value(forced->source.index)) : tr("None"),
             SubtitleEntry::BurnDefault, forced ? forced->source.index : -1);
-        if (forced)
-            byProfile->setToolTip(tr("The profile burns the forced subtitles into the picture"));
         subtitleModel_->appendRow(byProfile);
+        // Where the profile would burn its forced track, the user may still want none.
+        if (forced) {
+            byProfile->setToolTip(tr("The profile burns the forced subtitles into the picture"));
+            subtitleModel_->appendRow(subtitleEntry(tr("None"), SubtitleEntry::BurnNothing));
+        }
         for (int stream : burnable)
             subtitleModel_->appendRow(subtitleEntry(labels.value(stream), SubtitleEntry::BurnTrack, stream));
     }
@@ -364,7 +367,7 @@ void QTaskWidget::showSubtitleChoice() {
         QStandardItem* item = subtitleModel_->item(row);
         const auto entry = static_cast<SubtitleEntry>(item->data(kEntryRole).toInt());
         const int stream = item->data(kStreamRole).toInt();
-        if ((entry == SubtitleEntry::BurnDefault && choices.burn < 0) ||
+        if ((entry == SubtitleEntry::BurnDefault && choices.burn == -1) ||
             (entry == SubtitleEntry::BurnTrack && choices.burn == stream)) {
             burned = stream;
             burnedLabel = item->text();
@@ -411,7 +414,10 @@ void QTaskWidget::showSubtitleChoice() {
             break;
         }
         case SubtitleEntry::BurnDefault:
-            ticked = choices.burn < 0;
+            ticked = choices.burn == -1;
+            break;
+        case SubtitleEntry::BurnNothing:
+            ticked = choices.burn == PlanChoices::kBurnNothing;
             break;
         case SubtitleEntry::BurnTrack:
             ticked = choices.burn == stream;
@@ -523,7 +529,7 @@ bool QTaskWidget::chooseBurnedSubtitle(int streamIndex) {
     if (streamIndex >= 0 && !burnableSubtitles().contains(streamIndex))
         return false;
     PlanChoices choices = source_->planChoices();
-    choices.burn = streamIndex < 0 ? -1 : streamIndex;
+    choices.burn = streamIndex == PlanChoices::kBurnNothing || streamIndex >= 0 ? streamIndex : -1;
     setSubtitleChoice(choices);
     return true;
 }
@@ -549,6 +555,9 @@ bool QTaskWidget::pickSubtitleEntry(int row) {
         break;
     case SubtitleEntry::BurnTrack:
         chooseBurnedSubtitle(stream);
+        break;
+    case SubtitleEntry::BurnNothing:
+        chooseBurnedSubtitle(PlanChoices::kBurnNothing);
         break;
     }
     const PlanChoices& after = source_->planChoices();

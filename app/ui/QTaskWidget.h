@@ -60,7 +60,8 @@ public:
     // The chooser's toggle of one subtitle track (by stream index); unticking the last keeps none.
     void toggleSubtitleStream(int streamIndex);
     // The subtitle stream drawn into the picture, -1 for the profile's choice (its forced track,
-    // or none); only streams the plan can burn are taken. False when the stream is not offered.
+    // or none), PlanChoices::kBurnNothing for none at all; only streams the plan can burn are
+    // taken. False when the stream is not offered.
     bool chooseBurnedSubtitle(int streamIndex);
     // Subtitle streams the plan can burn with the row's output setting, in stream order.
     QList<int> burnableSubtitles() const;

@@ -20,6 +20,8 @@ TEST(QueueStoreSubtitles, EveryChoiceComesBackAsSaved) {
     QTemporaryDir dir;
     const QueueStore store(dir.path() + "/queue.json");
     QueuedFile every = File("/films/every.mkv");
+    QueuedFile unburned = File("/films/forced-kept.mkv");
+    unburned.burn = PlanChoices::kBurnNothing;
     QueuedFile none = File("/films/none.mkv");
     none.subtitles = PlanChoices::Subtitles::None;
     none.burn = 4;
@@ -28,10 +30,10 @@ TEST(QueueStoreSubtitles, EveryChoiceComesBackAsSaved) {
     some.subtitles = PlanChoices::Subtitles::Chosen;
     some.chosenSubtitles = {5, 3};
     some.burn = 0;  // stream 0 is a subtitle in a subtitles-only file
-    ASSERT_TRUE(store.save({every, none, some}));
+    ASSERT_TRUE(store.save({every, none, some, unburned}));
 
     const QList<QueuedFile> loaded = store.load();
-    ASSERT_EQ(loaded.size(), 3);
+    ASSERT_EQ(loaded.size(), 4);
     EXPECT_EQ(loaded[0].subtitles, PlanChoices::Subtitles::All);
     EXPECT_TRUE(loaded[0].chosenSubtitles.isEmpty());
     EXPECT_EQ(loaded[0].burn, -1);
@@ -41,13 +43,14 @@ TEST(QueueStoreSubtitles, EveryChoiceComesBackAsSaved) {
     EXPECT_EQ(loaded[2].subtitles, PlanChoices::Subtitles::Chosen);
     EXPECT_EQ(loaded[2].chosenSubtitles, QList<int>({5, 3}));
     EXPECT_EQ(loaded[2].burn, 0);
+    EXPECT_EQ(loaded[3].burn, PlanChoices::kBurnNothing) << "nothing burned, not the profile's choice";
 
     // The defaults are written as nothing, so lists of files without a choice stay as they were.
     QFile saved(store.file());
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     const QByteArray text = saved.readAll();
     EXPECT_EQ(text.count("\"subtitles\""), 2);
-    EXPECT_EQ(text.count("\"burn\""), 2);
+    EXPECT_EQ(text.count("\"burn\""), 3);
 }
 
 TEST(QueueStoreSubtitles, ListsWithoutOrWithDamagedChoicesKeepTheDefaults) {

@@ -376,6 +376,16 @@ TEST_F(RowSubtitlesTest, AProfileThatBurnsForcedSubtitlesShowsItsTrackAsTheDefau
     ClickEntry(chooser, byProfile);
     EXPECT_EQ(row->source()->planChoices().burn, -1);
     EXPECT_EQ(TaskOf(*row, setting).burned, kEnglish);
+
+    // Nothing burned, though the profile would: the forced track is kept beside the picture.
+    const int nothing = BurnEntry(chooser, "None");
+    ASSERT_GT(nothing, byProfile) << Entries(chooser).join(" | ").toStdString();
+    ClickEntry(chooser, nothing);
+    EXPECT_EQ(row->source()->planChoices().burn, PlanChoices::kBurnNothing);
+    EXPECT_TRUE(TickedAt(chooser, nothing));
+    EXPECT_FALSE(TickedAt(chooser, byProfile));
+    EXPECT_EQ(TaskOf(*row, setting).burned, -1);
+    EXPECT_TRUE(PlanLine(*row).contains("eng SRT → copy")) << PlanLine(*row).toStdString();
 }
 
 TEST_F(RowSubtitlesTest, TheChooserIsLockedWhileTheRowConverts) {
