@@ -67,14 +67,14 @@ const std::array<CodecInfo, 55> kCodecs = {{
 
 const CodecInfo kUnknownCodec = {"ERROR", "ERROR", "ERROR", 0, 0};
 
-const std::array<std::pair<const char*, const char*>, 25> kMuxers = {{
+const std::array<std::pair<const char*, const char*>, 26> kMuxers = {{
     {".mp4", "mp4"},   {".mkv", "matroska"}, {".webm", "webm"}, {".wmv", "asf"},
     {".asf", "asf"},   {".avi", "avi"},      {".m4v", "ipod"},  {".flv", "flv"},
     {".f4v", "f4v"},   {".3gp", "3gp"},      {".3g2", "3g2"},   {".vob", "vob"},
     {".mov", "mov"},   {".mp3", "mp3"},      {".aac", "adts"},  {".ac3", "ac3"},
     {".flac", "flac"}, {".mka", "matroska"}, {".wav", "wav"},   {".wma", "asf"},
     {".ogg", "ogg"},   {".aiff", "aiff"},    {".m4r", "ipod"},  {".m4b", "ipod"},
-    {".m4a", "ipod"},
+    {".m4a", "ipod"},  {".opus", "opus"},
 }};
 
 }  // namespace

@@ -58,7 +58,7 @@ bool containerHoldsAttachments(const QString& muxer) {
 int audioTracksFor(const QString& muxer) {
     // Players of these files play the first track and ignore the rest, or refuse the file.
     static const QStringList oneTrack = {"avi", "flv", "f4v", "3gp", "3g2", "asf", "adts", "ac3", "mp3",
-                                         "wav", "flac", "aiff", "ogg"};
+                                         "wav", "flac", "aiff", "ogg", "opus"};
     return oneTrack.contains(muxer) ? 1 : 0;
 }
 
@@ -68,6 +68,7 @@ QString containerDisplayName(const QString& muxer) {
         {"mov", "MOV"},  {"3gp", "3GP"},           {"3g2", "3G2"},   {"flv", "FLV"}, {"f4v", "F4V"},
         {"asf", "WMV"},  {"vob", "VOB"},           {"mp3", "MP3"},   {"adts", "AAC"}, {"ac3", "AC3"},
         {"flac", "FLAC"}, {"wav", "WAV"},          {"ogg", "Ogg"},   {"aiff", "AIFF"},
+        {"opus", "Ogg Opus"},
     };
     return names.value(muxer, muxer.toUpper());
 }

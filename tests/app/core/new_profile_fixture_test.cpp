@@ -205,7 +205,7 @@ QString ProbedFormatOf(const QString& extension) {
     static const std::map<QString, QString> names = {
         {".mp4", "mov,mp4,m4a,3gp,3g2,mj2"}, {".m4a", "mov,mp4,m4a,3gp,3g2,mj2"},
         {".mov", "mov,mp4,m4a,3gp,3g2,mj2"}, {".mkv", "matroska,webm"},
-        {".webm", "matroska,webm"},          {".ogg", "ogg"},
+        {".webm", "matroska,webm"},          {".ogg", "ogg"},  {".opus", "ogg"},
         {".mp3", "mp3"}};
     const auto found = names.find(extension);
     return found == names.end() ? QStringLiteral("(no container known for %1)").arg(extension) : found->second;
