@@ -15,6 +15,7 @@
 #include "catalogue_fixture.h"
 #include "codec_tables.h"
 #include "output_setting.h"
+#include "plan_inputs.h"
 #include "profile_catalogue.h"
 #include "profile_manager.h"
 #include "rate_control.h"
@@ -386,4 +387,61 @@ TEST(CatalogueUpdate, AStoredProfileThatMovedToLegacyLoadsWithItsAdjustments) {
     EXPECT_EQ(setting->videoResolution, "320*240");
     EXPECT_EQ(setting->extension, ".mp4");
     EXPECT_EQ(setting->videoCodec, "PAVC");
+}
+
+TEST(CatalogueUpdate, EveryFormerProfileStoredWithAdjustmentsLoadsThemAndPlansAConversion) {
+    for (const Former& former : kFormerProfiles) {
+        SCOPED_TRACE(former.id);
+        QDir(qEnvironmentVariable("appdata")).removeRecursively();
+        AppSettings settings;
+        ProfileCatalogue shipped;
+        ASSERT_TRUE(shipped.loadDocuments(CORVANE_PROFILE_SOURCE "/profilelist.xml",
+                                          CORVANE_PROFILE_SOURCE "/format.xml"));
+        const ProfileEntry* entry = shipped.entryById(former.id);
+        ASSERT_NE(entry, nullptr);
+        // The user picked the last listed bit rates of the profile's default options, as an
+        // older version stored them.
+        OutputSetting defaults;
+        applyProfileDefaults(*entry, defaults);
+        QString videoBitrate, audioBitrate;
+        for (const VideoOption& option : entry->format.video)
+            if (option.codec == defaults.videoCodec && !option.bitrates.isEmpty())
+                videoBitrate = leadingNumber(option.bitrates.last());
+        for (const AudioOption& option : entry->format.audio)
+            if (option.codec == defaults.audioCodec && !option.bitrates.isEmpty())
+                audioBitrate = leadingNumber(option.bitrates.last());
+        QSettings* stored = settings.qsettings();
+        stored->setValue("OutputSet/profile_id", former.id);
+        stored->setValue("OutputSet/format", former.container);
+        stored->setValue("OutputSet/VideoFourCC", former.video);
+        stored->setValue("OutputSet/AudioFourCC", former.audio);
+        if (!videoBitrate.isEmpty())
+            stored->setValue("OutputSet/VideoBitrate", videoBitrate);
+        if (!audioBitrate.isEmpty())
+            stored->setValue("OutputSet/AudioBitrate", audioBitrate);
+        stored->sync();
+
+        ProfileManager manager(&settings);
+        ASSERT_TRUE(manager.load(CORVANE_SHIPPED_PROFILE));
+        const OutputSetting* setting = manager.outputSetting();
+        ASSERT_NE(setting, nullptr);
+        EXPECT_EQ(setting->profileId, former.id);
+        EXPECT_EQ(setting->extension, former.extension);
+        EXPECT_EQ(setting->videoCodec, former.video);
+        EXPECT_EQ(setting->audioCodec, former.audio);
+        if (!videoBitrate.isEmpty()) {
+            EXPECT_EQ(setting->videoBitrate, videoBitrate);
+        }
+        if (!audioBitrate.isEmpty()) {
+            EXPECT_EQ(setting->audioBitrate, audioBitrate);
+        }
+        // What the stored setting plans is a conversion the engine is asked to make.
+        const PlanTarget target = planTargetFor(*setting);
+        EXPECT_FALSE(target.muxer.isEmpty());
+        EXPECT_EQ(target.hasVideo, QString(former.video).size() > 0);
+        if (target.hasVideo) {
+            EXPECT_FALSE(target.videoEncoder.isEmpty());
+        }
+        EXPECT_FALSE(target.audioEncoder.isEmpty());
+    }
 }
