@@ -23,7 +23,8 @@ public:
     ConverterTaskThread(ConvertTask* task, IMediaTaskConfig* config, IMediaManager* manager,
                         std::shared_ptr<SystemBased::TaskLog> log, int threadBudget,
                         std::function<void()> ended)
-        : task_(task),
+        : CBaseThread("vt-task"),
+          task_(task),
           config_(config),
           manager_(manager),
           log_(std::move(log)),

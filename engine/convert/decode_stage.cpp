@@ -40,7 +40,8 @@ IMediaFrame* OwnedCopyOf(IMediaFrame& frame) {
 
 DecodeStage::DecodeStage(IMediaSource& source, FrameQueue& queue, const std::atomic<bool>& stop,
                          int maxFailedReads, SystemBased::TaskLog* log, int threadBudget)
-    : source_(source),
+    : CBaseThread("vt-decode"),
+      source_(source),
       queue_(queue),
       stop_(stop),
       maxFailedReads_(maxFailedReads),

@@ -27,7 +27,7 @@ bool HasEnded(int32_t state) {
 thread_local uint64_t CMediaConverter::seenChangeCount_ = 0;
 
 CMediaConverter::CMediaConverter(IMediaManager* manager)
-    : manager_(manager), maxParallel_(SystemBased::GetProcessorCount()) {}
+    : CBaseThread("vt-scheduler"), manager_(manager), maxParallel_(SystemBased::GetProcessorCount()) {}
 
 CMediaConverter::~CMediaConverter() {
     Stop();

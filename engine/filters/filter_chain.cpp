@@ -30,7 +30,7 @@ FilterInOutPtr OpenEnd(const char* label, AVFilterContext* filter) {
 
 int FilterChain::Build(const char* sourceFilter, const std::string& sourceArguments,
                        const char* sinkFilter, const SinkSetup& setupSink,
-                       const std::string& description) {
+                       const std::string& description, int threads) {
     Reset();
     const AVFilter* sourceType = avfilter_get_by_name(sourceFilter);
     const AVFilter* sinkType = avfilter_get_by_name(sinkFilter);
@@ -40,9 +40,7 @@ int FilterChain::Build(const char* sourceFilter, const std::string& sourceArgume
     FilterGraphPtr graph(avfilter_graph_alloc());
     if (graph == nullptr)
         return AVERROR(ENOMEM);
-    // Conversions already run in parallel on the callers' worker threads, and these short
-    // chains gain nothing from a thread pool per graph.
-    graph->nb_threads = 1;
+    graph->nb_threads = threads;
 
     AVFilterContext* source = nullptr;
     AVFilterContext* sink = nullptr;

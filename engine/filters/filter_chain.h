@@ -17,9 +17,10 @@ public:
 
     // Replaces any previous graph. The source is named "in" and the sink "out", so the
     // description links them by those labels. Returns 0, or the first negative AVERROR, in
-    // which case the chain is left empty.
+    // which case the chain is left empty. threads: the graph's slice threads (the scaler's too);
+    // 0 lets FFmpeg choose from the processor count.
     int Build(const char* sourceFilter, const std::string& sourceArguments, const char* sinkFilter,
-              const SinkSetup& setupSink, const std::string& description);
+              const SinkSetup& setupSink, const std::string& description, int threads = 1);
     void Reset();
     bool built() const { return graph_ != nullptr; }
 

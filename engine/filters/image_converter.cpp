@@ -9,6 +9,7 @@
 #include "filters/picture_fit.h"
 #include "import/frame_timing.h"
 #include "object/media_formats.h"
+#include "system/thread_budget.h"
 
 extern "C" {
 #include <libavfilter/buffersink.h>
@@ -22,6 +23,14 @@ namespace {
 // Pictures travel through the graph with their start times in the engine's unit, so the
 // filtered picture's own time says where it came from.
 constexpr AVRational kEngineTimeBase{1, static_cast<int>(kTimeUnitsPerSecond)};
+
+// Scaling a large picture costs the converting thread more than anything else it does: the
+// task's thread budget shares it out in slices (the result is the same, bit for bit). Small
+// pictures are not worth waking threads for.
+int ThreadsFor(int width, int height) {
+    constexpr int kThreadedPixels = 1280 * 720;
+    return width * height >= kThreadedPixels ? SystemBased::ThreadBudget() : 1;
+}
 
 // One picture out per picture in; pictures not flagged interlaced pass untouched.
 constexpr const char* kDeinterlacer = "bwdif=mode=send_frame:parity=auto:deint=interlaced";
@@ -252,7 +261,7 @@ bool CImageConverter::EnsureGraphFor(const PictureShape& input, bool deinterlace
             return av_opt_set_int_list(sink, "pix_fmts", accepted, AV_PIX_FMT_NONE,
                                        AV_OPT_SEARCH_CHILDREN);
         },
-        DescriptionFor(input, withDeinterlacer));
+        DescriptionFor(input, withDeinterlacer), ThreadsFor(input.width, input.height));
     if (result < 0) {
         lastInput_ = PictureShape{};  // try again with the next picture
         return false;

@@ -70,7 +70,7 @@ CFFMediaSource* CFFMediaSource::Create(AVFormatContext* container,
 
 CFFMediaSource::CFFMediaSource(AVFormatContext* container, const StreamSelection* selections,
                                int32_t count)
-    : container_(container) {
+    : CBaseThread("vt-reader"), container_(container) {
     if (container == nullptr || count < 0 || (selections == nullptr && count > 0))
         throw std::invalid_argument("Bad pointer");
     for (int32_t i = 0; i < count; ++i)

@@ -21,7 +21,7 @@ bool TakeInjectedFailure() {
 
 }  // namespace
 
-CBaseThread::CBaseThread() = default;
+CBaseThread::CBaseThread(const char* name) : name_(name) {}
 
 CBaseThread::~CBaseThread() {
     std::lock_guard<std::mutex> lock(threadLock_);
@@ -37,7 +37,10 @@ CBaseThread::~CBaseThread() {
 void CBaseThread::Start() {
     if (TakeInjectedFailure())
         throw boost::thread_resource_error(EAGAIN, "injected thread start failure");
-    auto thread = std::make_unique<boost::thread>([this] { Run(); });
+    auto thread = std::make_unique<boost::thread>([this] {
+        Platform::NameCurrentThread(name_);
+        Run();
+    });
     std::lock_guard<std::mutex> lock(threadLock_);
     thread_ = std::move(thread);
 }

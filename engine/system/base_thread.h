@@ -13,7 +13,8 @@ namespace SystemBased {
 
 class CBaseThread {
 public:
-    CBaseThread();
+    // name: what the thread is called in top -H and gdb, a string that outlives the thread.
+    explicit CBaseThread(const char* name = "vantrel");
     CBaseThread(const CBaseThread&) = delete;
     CBaseThread& operator=(const CBaseThread&) = delete;
 
@@ -35,6 +36,7 @@ protected:
     virtual ~CBaseThread();
 
 private:
+    const char* name_;
     std::mutex threadLock_;  // Join may race with the destructor of an owner on another thread
     std::unique_ptr<boost::thread> thread_;
 };

@@ -1,6 +1,7 @@
 #include "system/platform.h"
 
 #include <dlfcn.h>
+#include <pthread.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -8,6 +9,10 @@ namespace SystemBased::Platform {
 
 uint64_t CurrentThreadId() {
     return static_cast<uint64_t>(::syscall(SYS_gettid));
+}
+
+void NameCurrentThread(const char* name) {
+    ::pthread_setname_np(::pthread_self(), name);
 }
 
 int ProcessorCount() {

@@ -10,6 +10,9 @@ namespace SystemBased::Platform {
 // The kernel's identifier of the calling thread, as shown by ps and gdb.
 uint64_t CurrentThreadId();
 
+// Names the calling thread as top -H, ps and gdb show it (at most 15 characters are kept).
+void NameCurrentThread(const char* name);
+
 // Logical processors currently online; at least 1.
 int ProcessorCount();
 

@@ -1,4 +1,5 @@
 #include "filters/image_converter.h"
+#include "system/thread_budget.h"
 
 #include <gtest/gtest.h>
 
@@ -386,4 +387,25 @@ TEST(ImageConverterDeinterlacing, EitherFlagCountsAndTinyPicturesStillPass) {
     }
     Append(small, Finish(tiny));
     EXPECT_EQ(small.size(), 3u);
+}
+
+TEST(ImageConverter, ALargePictureScaledInSlicesIsTheSameBitForBit) {
+    // Detail everywhere, so that a slice boundary scaled differently shows.
+    FramePtr picture = MakePicture(AV_PIX_FMT_YUV420P, 1920, 1080, [](int p, int x, int y) {
+        return p ? (x * 7 + y * 3) % 224 + 16 : (x * x + y * 5) % 220 + 16;
+    });
+    Owned<CVideoFrame> in = WrapPicture(picture.get());
+    std::vector<std::vector<uint8_t>> results;
+    for (int threads : {1, 2, 3}) {
+        SCOPED_TRACE(threads);
+        const SystemBased::ThreadBudgetScope budget(threads);
+        CImageConverter converter(PixelYUV420P, 854, 480, 0);
+        IVideoFrame* out = converter.Convert(in.get());
+        ASSERT_NE(out, nullptr);
+        ASSERT_NE(out, in.get());
+        results.push_back(PlaneBytes(out));
+    }
+    ASSERT_EQ(results[0].size(), 854u * 480u * 3u / 2u);
+    EXPECT_TRUE(results[0] == results[1]);
+    EXPECT_TRUE(results[0] == results[2]);
 }
