@@ -26,6 +26,7 @@
 #include "plan_inputs.h"
 #include "process_helpers.h"
 #include "profile_catalogue.h"
+#include "shipped_catalogue.h"
 #include "source_file.h"
 #include "vantrel/vantrel.h"
 
@@ -36,27 +37,13 @@ namespace {
 const int kNewProfiles[] = {1009, 1010, 1011, 1012, 1013, 1014, 1107, 1108, 1207,
                             1801, 1802, 1803, 1506, 1507, 1714, 1715, 1716};
 
-const ProfileCatalogue& ShippedCatalogue() {
-    static ProfileCatalogue catalogue;
-    static bool loaded = false;
-    if (!loaded) {
-        loaded = true;
-        QResource::registerResource(QStringLiteral(CORVANE_SHIPPED_PROFILE "/profile.res"));
-        catalogue.loadDocuments(":/profile/profilelist.xml", ":/profile/format.xml");
-    }
-    return catalogue;
-}
+const auto& ShippedCatalogue = shipped_catalogue::Catalogue;
 
-// The sanitizer builds take every fourth profile with two of the sources; the plain build
-// converts the whole matrix.
+// The sanitizer builds take two of the sources as well; the plain build converts the whole
+// matrix.
 std::vector<int> ProfilesToConvert() {
-#ifdef CORVANE_SANITIZED
-    constexpr size_t kStride = 4;
-#else
-    constexpr size_t kStride = 1;
-#endif
     std::vector<int> ids;
-    for (size_t i = 0; i < std::size(kNewProfiles); i += kStride)
+    for (size_t i = 0; i < std::size(kNewProfiles); i += shipped_catalogue::kProfileStride)
         ids.push_back(kNewProfiles[i]);
     return ids;
 }

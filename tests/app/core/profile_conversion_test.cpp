@@ -27,6 +27,7 @@
 #include "plan_inputs.h"
 #include "process_helpers.h"
 #include "profile_catalogue.h"
+#include "shipped_catalogue.h"
 #include "source_file.h"
 #include "vantrel/vantrel.h"
 #include "video_encoding.h"
@@ -35,28 +36,13 @@ using namespace MediaBased;
 
 namespace {
 
-const ProfileCatalogue& ShippedCatalogue() {
-    static ProfileCatalogue catalogue;
-    static bool loaded = false;
-    if (!loaded) {
-        loaded = true;
-        QResource::registerResource(QStringLiteral(CORVANE_SHIPPED_PROFILE "/profile.res"));
-        catalogue.loadDocuments(":/profile/profilelist.xml", ":/profile/format.xml");
-    }
-    return catalogue;
-}
+using shipped_catalogue::kProfileStride;
+const auto& ShippedCatalogue = shipped_catalogue::Catalogue;
 
-// The sanitizer builds convert every fourth profile: the full set runs in the plain build,
-// and the engine paths it adds under the sanitizers are the same for most profiles.
 std::vector<int> ShippedProfileIds() {
-#ifdef CORVANE_SANITIZED
-    constexpr int kStride = 4;
-#else
-    constexpr int kStride = 1;
-#endif
     std::vector<int> ids;
     const ProfileCatalogue& catalogue = ShippedCatalogue();
-    for (int i = 0; i < catalogue.entryCount(); i += kStride)
+    for (int i = 0; i < catalogue.entryCount(); i += static_cast<int>(kProfileStride))
         ids.push_back(catalogue.entry(i)->profileId);
     // A catalogue that did not load still shows up, as a failing test rather than none.
     if (ids.empty())
