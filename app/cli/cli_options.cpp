@@ -87,7 +87,10 @@ CliParseResult parseCliOptions(const QStringList& arguments) {
     const QCommandLineOption audio("audio", "Keep these audio tracks: all, or numbers such as 2,1.", "tracks");
     const QCommandLineOption subtitles("subtitles", "Keep these subtitle tracks: all, none, or numbers.",
                                        "tracks");
-    const QCommandLineOption burn("burn", "Burn subtitle track <n> into the picture.", "n");
+    const QCommandLineOption burn("burn",
+                                  "Burn subtitle track <n> into the picture; none: not even a forced track "
+                                  "the profile would burn.",
+                                  "n");
     const QCommandLineOption plan("plan", "Print what would be copied, encoded or dropped, as JSON.");
     const QCommandLineOption noCopy("no-copy", "Encode every stream, even those that already fit the profile.");
     const QCommandLineOption tracks("list-tracks", "Print the tracks of <file> and exit.", "file");
@@ -142,10 +145,12 @@ CliParseResult parseCliOptions(const QStringList& arguments) {
         }
         options.subtitles = *tracks;
     }
-    if (parser.isSet(burn)) {
+    if (parser.isSet(burn) && parser.value(burn) == QLatin1String("none")) {
+        options.burnNothing = true;
+    } else if (parser.isSet(burn)) {
         options.burn = PositiveInteger(parser.value(burn));
         if (!options.burn) {
-            result.message = "--burn needs a subtitle track number of at least 1 (see --list-tracks)";
+            result.message = "--burn needs none or a subtitle track number of at least 1 (see --list-tracks)";
             return result;
         }
     }

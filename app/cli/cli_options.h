@@ -22,6 +22,7 @@ struct CliOptions {
     TrackChoice audio;
     TrackChoice subtitles;
     std::optional<int> burn;  // the subtitle track burned into the picture
+    bool burnNothing = false; // --burn none: not even the forced track a profile would burn
     // Over the profile's own for this run: --quality N (a constant quality on the video
     // encoder's CRF scale), --rate-control quality|bitrate, --speed fastest ... slowest.
     std::optional<int> quality;

@@ -68,6 +68,8 @@ bool applyTrackChoices(const CliOptions& options, SourceFile& source, QString* p
         if (!streamsOfNumbers({*options.burn}, subtitles, "--burn", "subtitle", &burned, problem))
             return false;
         choices.burn = burned.first();
+    } else if (options.burnNothing) {
+        choices.burn = PlanChoices::kBurnNothing;
     }
     source.setPlanChoices(choices);
     // The first chosen track leads; without a choice, the one the file marks as default.

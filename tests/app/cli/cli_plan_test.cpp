@@ -224,3 +224,30 @@ TEST_F(CliPlanTest, ABurnedSubtitleShowsInThePictureAtItsTimeOnly) {
     EXPECT_LT(bright(burned, "0.5"), 10) << "and not before";
     EXPECT_LT(bright(burned, "2.6"), 10) << "nor after";
 }
+
+TEST_F(CliPlanTest, BurnNoneKeepsTheForcedTrackTheSettingWouldBurn) {
+    const QString subtitles = home_.path() + "/forced.srt";
+    QFile cue(subtitles);
+    ASSERT_TRUE(cue.open(QIODevice::WriteOnly));
+    cue.write("1\n00:00:00,500 --> 00:00:01,000\nForced\n");
+    cue.close();
+    const QString source = home_.path() + "/forced.mkv";
+    MakeMedia("-f lavfi -i color=c=black:s=320x180:r=25:d=1 -f lavfi -i sine=sample_rate=44100:duration=1 -i " +
+                  ShellQuote(subtitles.toStdString()) +
+                  " -map 0 -map 1 -map 2 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -c:s srt"
+                  " -disposition:s:0 forced",
+              source);
+    // The stored setting burns forced subtitles, as the profile dialog's box leaves it.
+    const QString config = home_.path() + "/appdata/config/corvane";
+    ASSERT_TRUE(QDir().mkpath(config));
+    QFile stored(config + "/app_config.xml");
+    ASSERT_TRUE(stored.open(QIODevice::WriteOnly));
+    stored.write("[General]\nCheckForUpdate=false\n\n[OutputSet]\nprofile_id=1008\nBurnForcedSubtitles=true\n");
+    stored.close();
+
+    EXPECT_EQ(Actions(Plan({source})), (QStringList{"encode", "copy", "burn"}));
+    EXPECT_EQ(Actions(Plan({"--burn", "none", source})), (QStringList{"copy", "copy", "copy"}));
+    const CliResult wrong = Run({"--plan", "--burn", "nothing", source});
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_TRUE(wrong.err.contains("--burn needs none or a subtitle track number")) << wrong.err.toStdString();
+}
