@@ -13,6 +13,7 @@
 #include "cli_results.h"
 #include "conversion_run.h"
 #include "input_check.h"
+#include "library_logging.h"
 #include "native_arguments.h"
 #include "output_folder.h"
 #include "plan_inputs.h"
@@ -230,6 +231,7 @@ int Report(std::vector<FileResult>& results, bool json, std::optional<int> exitC
 }  // namespace
 
 int main(int argc, char** argv) {
+    quietEncoderLibraries();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("corvane-cli");
     std::signal(SIGINT, OnInterrupt);

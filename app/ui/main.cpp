@@ -4,6 +4,7 @@
 #include "FrmMainWindow.h"
 #include "app_context.h"
 #include "dialog_seam.h"
+#include "library_logging.h"
 #include "product_info.h"
 #include "quit_signals.h"
 #include "session_power.h"
@@ -11,6 +12,7 @@
 #include "skin.h"
 
 int main(int argc, char** argv) {
+    quietEncoderLibraries();
     QApplication app(argc, argv);
     QApplication::setApplicationName(ProductInfo::kName);
     QApplication::setApplicationVersion(ProductInfo::fullVersion());

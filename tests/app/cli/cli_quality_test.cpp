@@ -55,3 +55,13 @@ TEST_F(CliQualityTest, QualityChangesTheOutputAndBadValuesStopTheRun) {
     const CliResult range = Run({"--profile", "1003", "--quality", "52", source});
     EXPECT_TRUE(range.err.contains("0 to 51")) << range.err.toStdString();
 }
+
+TEST_F(CliQualityTest, AnAv1RunPrintsNothingOfTheEncodersOwn) {
+    const QString source = home_.path() + "/small.mkv";
+    MakeMedia("-f lavfi -i testsrc2=size=160x90:rate=25:duration=0.4 -c:v mpeg4 -q:v 2", source);
+    environment_.remove("SVT_LOG");
+    const CliResult result = Run({"--profile", "1013", "--speed", "fastest", "--output", output_, source});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_FALSE(result.err.contains("Svt[")) << result.err.toStdString();
+    EXPECT_FALSE(result.out.contains("Svt[")) << result.out.toStdString();
+}
