@@ -259,6 +259,9 @@ void QualityTrialRunner::request(const SourceFile& source, const OutputSetting& 
                                   [serial](const Request& r) { return r.serial == serial; }),
                    waiting_.end());
     waiting_.push_back({serial, source.enginePath(), source.planChoices(), setting, generation_});
+    // A trial of the file's earlier tracks or setting measures what will not be converted.
+    if (running_ && runningSerial_ == serial)
+        cancel_.store(true);
     startNext();
 }
 

@@ -64,7 +64,7 @@ public:
     ~QualityTrialRunner() override;
 
     // Queues a trial of source with setting (source must be Ready); a request for the same
-    // serial replaces the waiting one.
+    // serial replaces the waiting one and cancels the running one.
     void request(const SourceFile& source, const OutputSetting& setting);
     // Drops every waiting trial and cancels the running one: the setting changed.
     void clear();

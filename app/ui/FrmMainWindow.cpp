@@ -309,8 +309,8 @@ void FrmMainWindow::buildMissingRows(int budgetMs) {
         connect(row, &QTaskWidget::btnDelclick, this, &FrmMainWindow::on_taskbtnDel_clicked);
         connect(row, &QTaskWidget::openOutputRequested, this, &FrmMainWindow::openOutputFolder);
         connect(row, &QTaskWidget::detailsRequested, this, &FrmMainWindow::showTaskDetails);
-        connect(row, &QTaskWidget::audioStreamChosen, this, &FrmMainWindow::saveQueue);
-        connect(row, &QTaskWidget::subtitlesChosen, this, &FrmMainWindow::saveQueue);
+        connect(row, &QTaskWidget::audioStreamChosen, this, &FrmMainWindow::rowTracksChosen);
+        connect(row, &QTaskWidget::subtitlesChosen, this, &FrmMainWindow::rowTracksChosen);
         if (profiles_->outputSetting())
             row->setTargetInfo(*profiles_->outputSetting());
         row->setRunMode(running_);
@@ -769,6 +769,17 @@ void FrmMainWindow::refreshTargetInfo() {
             row->setTargetInfo(*setting);
             requestTrial(*row->source());
         }
+}
+
+void FrmMainWindow::rowTracksChosen() {
+    saveQueue();
+    // The tracks a trial encoded are part of its size: the row's is measured again.
+    auto* row = qobject_cast<QTaskWidget*>(sender());
+    const OutputSetting* setting = profiles_->outputSetting();
+    if (row != nullptr && setting != nullptr && wantsQualityTrial(*row->source(), *setting)) {
+        row->setTrialSize(QString());
+        requestTrial(*row->source());
+    }
 }
 
 void FrmMainWindow::requestTrial(const SourceFile& source) {

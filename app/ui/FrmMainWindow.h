@@ -146,6 +146,8 @@ private:
     void refreshTargetInfo();
     // Starts a size trial of source when the current setting encodes it to a constant quality.
     void requestTrial(const SourceFile& source);
+    // A row's tracks changed (the sender): kept in the saved list and measured again.
+    void rowTracksChosen();
     void openProductPage(const QString& path);
 
     std::unique_ptr<Ui::FrmMainWindowClass> ui_;

@@ -170,6 +170,35 @@ TEST(QualityTrialText, TheRangeIsRoundedOutwardsInOneUnit) {
     EXPECT_EQ(trialSizeText(result), QString::fromUtf8("about 0.8–1.6 MB"));
 }
 
+TEST_F(QualityTrialTest, ANewRequestForAFileReplacesTheTrialUnderWay) {
+    auto source = Probe(Make("busy.mkv", "testsrc2=size=320x240:rate=25:duration=10"));
+    QualityTrialRunner runner(manager_.get());
+    QList<QualityTrialResult> results;
+    QObject::connect(&runner, &QualityTrialRunner::trialDone,
+                     [&](quint64, quint64, QualityTrialResult result) { results.append(result); });
+    const auto settle = [&runner, &results](int count) {
+        QElapsedTimer clock;
+        clock.start();
+        while ((!runner.idle() || results.size() < count) && clock.elapsed() < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::processEvents();
+    };
+    OutputSetting coarse = QualityMkv();
+    coarse.quality = 45;
+    // The first starts at once; the file's new choice arrives while it runs.
+    runner.request(*source, QualityMkv());
+    runner.request(*source, coarse);
+    settle(1);
+    ASSERT_EQ(results.size(), 1) << "the earlier choice's trial answered too";
+    ASSERT_TRUE(results[0].known) << results[0].problem.toStdString();
+
+    runner.request(*source, QualityMkv());
+    settle(2);
+    ASSERT_EQ(results.size(), 2);
+    ASSERT_TRUE(results[1].known) << results[1].problem.toStdString();
+    EXPECT_LT(results[0].highBytes, results[1].lowBytes) << "the answer measured quality 45, not 23";
+}
+
 TEST_F(QualityTrialTest, TheRunnerAnswersOnTheCallersThreadAndAClearedRequestNever) {
     const QString flat = Make("flat.mkv", "color=c=gray:size=320x240:rate=25:duration=10");
     auto source = Probe(flat);
