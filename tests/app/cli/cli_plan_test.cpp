@@ -21,6 +21,26 @@ protected:
         return plans.isEmpty() ? QJsonObject() : plans[0].toObject();
     }
 
+    // Black pictures of size for seconds, a tone, and one SRT cue (an SRT block); subtitle
+    // options such as a disposition go last.
+    QString FilmWithOneCue(const QString& name, const char* cue, const char* size, int seconds,
+                           const std::string& subtitleOptions = {}) {
+        const QString subtitles = home_.path() + "/" + name + ".srt";
+        QFile file(subtitles);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(cue);
+        file.close();
+        const QString source = home_.path() + "/" + name + ".mkv";
+        const std::string length = std::to_string(seconds);
+        MakeMedia("-f lavfi -i color=c=black:s=" + std::string(size) + ":r=25:d=" + length +
+                      " -f lavfi -i sine=sample_rate=44100:duration=" + length + " -i " +
+                      ShellQuote(subtitles.toStdString()) +
+                      " -map 0 -map 1 -map 2 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -c:s srt " +
+                      subtitleOptions,
+                  source);
+        return source;
+    }
+
     static QStringList Actions(const QJsonObject& plan) {
         QStringList actions;
         for (const QJsonValue& stream : plan["streams"].toArray())
@@ -193,16 +213,8 @@ TEST_F(CliPlanTest, AnAviKeepsTheDefaultTrackAndSaysWhyTheRestIsDropped) {
 
 TEST_F(CliPlanTest, ABurnedSubtitleShowsInThePictureAtItsTimeOnly) {
     // Black pictures and one cue from 1.0 s to 2.0 s.
-    const QString subtitles = home_.path() + "/cue.srt";
-    QFile cue(subtitles);
-    ASSERT_TRUE(cue.open(QIODevice::WriteOnly));
-    cue.write("1\n00:00:01,000 --> 00:00:02,000\nWWWWWWWWWWWWWWWWWWWW\n");
-    cue.close();
-    const QString source = home_.path() + "/dark.mkv";
-    MakeMedia("-f lavfi -i color=c=black:s=640x360:r=25:d=3 -f lavfi -i sine=sample_rate=44100:duration=3 -i " +
-                  ShellQuote(subtitles.toStdString()) +
-                  " -map 0 -map 1 -map 2 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -c:s srt",
-              source);
+    const QString source =
+        FilmWithOneCue("dark", "1\n00:00:01,000 --> 00:00:02,000\nWWWWWWWWWWWWWWWWWWWW\n", "640x360", 3);
     const QJsonObject plan = Plan({"--profile", "1007", "--burn", "1", source});
     EXPECT_EQ(Actions(plan), (QStringList{"encode", "copy", "burn"}));
 
@@ -226,17 +238,8 @@ TEST_F(CliPlanTest, ABurnedSubtitleShowsInThePictureAtItsTimeOnly) {
 }
 
 TEST_F(CliPlanTest, BurnNoneKeepsTheForcedTrackTheSettingWouldBurn) {
-    const QString subtitles = home_.path() + "/forced.srt";
-    QFile cue(subtitles);
-    ASSERT_TRUE(cue.open(QIODevice::WriteOnly));
-    cue.write("1\n00:00:00,500 --> 00:00:01,000\nForced\n");
-    cue.close();
-    const QString source = home_.path() + "/forced.mkv";
-    MakeMedia("-f lavfi -i color=c=black:s=320x180:r=25:d=1 -f lavfi -i sine=sample_rate=44100:duration=1 -i " +
-                  ShellQuote(subtitles.toStdString()) +
-                  " -map 0 -map 1 -map 2 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -c:s srt"
-                  " -disposition:s:0 forced",
-              source);
+    const QString source = FilmWithOneCue("forced", "1\n00:00:00,500 --> 00:00:01,000\nForced\n", "320x180", 1,
+                                          "-disposition:s:0 forced");
     // The stored setting burns forced subtitles, as the profile dialog's box leaves it.
     const QString config = home_.path() + "/appdata/config/corvane";
     ASSERT_TRUE(QDir().mkpath(config));
