@@ -20,9 +20,11 @@
 #include "plan_inputs.h"
 #include "process_helpers.h"
 #include "source_file.h"
+#include "subtitle_chooser.h"
 #include "vantrel/vantrel.h"
 
 using namespace MediaBased;
+using namespace subtitle_chooser;
 
 namespace {
 
@@ -139,36 +141,6 @@ protected:
     static QString PlanLine(QTaskWidget& row) { return row.findChild<QLabel*>("lblPlan")->text(); }
     static QString Estimate(QTaskWidget& row) { return row.findChild<QLabel*>("lblOutInfo")->text(); }
 
-    // What the closed box reads: a summary, as no single entry says it.
-    static QString Shown(QComboBox* chooser) {
-        return chooser->currentIndex() < 0 ? chooser->placeholderText() : Shown(chooser);
-    }
-    static QStringList Entries(QComboBox* chooser) {
-        QStringList entries;
-        for (int i = 0; i < chooser->count(); ++i)
-            entries << chooser->itemText(i);
-        return entries;
-    }
-    static bool TickedAt(QComboBox* chooser, int entry) {
-        return entry >= 0 && chooser->itemData(entry, Qt::CheckStateRole).toInt() == Qt::Checked;
-    }
-    // The entry with this text after the "Burn into picture:" heading.
-    static int BurnEntry(QComboBox* chooser, const QString& text) {
-        const QStringList entries = Entries(chooser);
-        return entries.indexOf(text, entries.indexOf("Burn into picture:"));
-    }
-
-    // A click on an entry of the chooser's open list.
-    static void ClickEntry(QComboBox* chooser, int entry) {
-        ASSERT_GE(entry, 0);
-        chooser->showPopup();
-        QAbstractItemView* list = chooser->view();
-        // The list ignores a release that comes right after it opened (a press that opened it).
-        QTest::qWait(QApplication::doubleClickInterval() + 50);
-        const QPoint centre = list->visualRect(chooser->model()->index(entry, 0)).center();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
-        chooser->hidePopup();
-    }
 
     // The task the run makes of the row's file: target streams with their burned subtitle.
     struct BuiltTask {

@@ -9,8 +9,10 @@
 #include "queue_store.h"
 #include "skin.h"
 #include "source_file.h"
+#include "subtitle_chooser.h"
 
 using namespace window_test;
+using namespace subtitle_chooser;
 
 namespace {
 
@@ -18,22 +20,6 @@ class RowSubtitlesQueueTest : public MainWindowTest {
 protected:
     static QComboBox* Chooser(QTaskWidget* row) { return row->findChild<QComboBox*>("cbxSubtitles"); }
     static QString PlanLine(QTaskWidget* row) { return row->findChild<QLabel*>("lblPlan")->text(); }
-
-    static void ClickEntry(QComboBox* chooser, int entry) {
-        ASSERT_GE(entry, 0);
-        chooser->showPopup();
-        QAbstractItemView* list = chooser->view();
-        QTest::qWait(QApplication::doubleClickInterval() + 50);
-        const QPoint centre = list->visualRect(chooser->model()->index(entry, 0)).center();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
-        chooser->hidePopup();
-    }
-    static int BurnEntry(QComboBox* chooser, const QString& text) {
-        QStringList entries;
-        for (int i = 0; i < chooser->count(); ++i)
-            entries << chooser->itemText(i);
-        return entries.indexOf(text, entries.indexOf("Burn into picture:"));
-    }
 };
 
 // film.mkv: 3 English SRT, 4 Japanese ASS.
