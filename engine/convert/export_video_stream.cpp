@@ -22,6 +22,7 @@ extern "C" {
 #include "convert/export_hardware_encoder.h"
 #include "object/media_formats.h"
 #include "system/module_logger.h"
+#include "system/thread_budget.h"
 
 namespace MediaBased {
 namespace {
@@ -312,6 +313,17 @@ bool OpenConfigured(AVCodecContext& context, const AVCodec& encoder, const Video
     return true;
 }
 
+// Encoders that use one thread unless told otherwise: they get the task's share of the
+// processors (their output does not depend on it). x264 and the others keep their own choice,
+// on which the bitstream of the older profiles depends.
+bool SplitsWorkWhenAsked(const AVCodec& encoder) {
+    static const char* const kNames[] = {"libvpx-vp9", "libvpx", "prores_ks"};
+    for (const char* name : kNames)
+        if (std::strcmp(encoder.name, name) == 0)
+            return true;
+    return false;
+}
+
 SystemBased::CodecContextPtr ConfiguredContext(const AVCodec& encoder, const AVCodecContext& model,
                                                const StreamRecord& record, const PropertyBlob* extradata,
                                                const char* formatName, AVFormatContext& output,
@@ -500,6 +512,8 @@ void ConfigureVideoEncoder(AVCodecContext& context, const StreamRecord& record,
     context.framerate = av_inv_q(context.time_base);
     DescribeColour(context, encoding);
     ApplyPrivateProfile(context, record);
+    if (encoder != nullptr && SplitsWorkWhenAsked(*encoder))
+        context.thread_count = SystemBased::ThreadBudget();
 }
 
 AVStream* CreateVideoStream(AVFormatContext& output, AVCodecContext& context,
