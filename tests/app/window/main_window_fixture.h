@@ -108,6 +108,15 @@ protected:
         DialogSeam::setInstance(nullptr);
     }
 
+    // The program's next start: a new window over an empty list, which reads the saved one.
+    void RestartWithQueue(const QString& store) {
+        window_.reset();
+        AppContext::instance().sourceList().clear();
+        window_ = std::make_unique<DroppableWindow>(AppContext::instance(), std::make_unique<RecordingSessionPower>());
+        window_->show();
+        window_->restoreQueue(store);
+    }
+
     QString Copy(const char* fixture, const QString& name) {
         const QString path = dir_.path() + "/" + name;
         QDir().mkpath(QFileInfo(path).absolutePath());

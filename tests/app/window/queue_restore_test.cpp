@@ -73,11 +73,7 @@ TEST_F(QueueRestoreTest, AListKilledMidRunComesBackWithTheConvertingFileInterrup
     ASSERT_EQ(child.exitStatus(), QProcess::CrashExit);
 
     // The next start.
-    window_.reset();
-    AppContext::instance().sourceList().clear();
-    window_ = std::make_unique<DroppableWindow>(AppContext::instance(), std::make_unique<RecordingSessionPower>());
-    window_->show();
-    window_->restoreQueue(store);
+    RestartWithQueue(store);
     ASSERT_EQ(window_->taskRowCount(), 3);
     EXPECT_EQ(window_->taskRow(0)->outcome().kind, OutcomeKind::Finished);
     EXPECT_TRUE(window_->taskRow(0)->outcomeText().startsWith("Finished: first"));

@@ -155,11 +155,7 @@ TEST_F(RowPlanTest, ARestoredListKeepsTheChosenTracks) {
     EXPECT_EQ(saved[0].audio, QList<int>{2});
     EXPECT_TRUE(saved[1].audio.isEmpty());
 
-    window_.reset();
-    AppContext::instance().sourceList().clear();
-    window_ = std::make_unique<DroppableWindow>(AppContext::instance(), std::make_unique<RecordingSessionPower>());
-    window_->show();
-    window_->restoreQueue(store);
+    RestartWithQueue(store);
     ASSERT_TRUE(WaitForReading());
     ASSERT_EQ(window_->taskRowCount(), 2);
     EXPECT_EQ(window_->taskRow(0)->source()->planChoices().audio, QList<int>{2});

@@ -43,11 +43,7 @@ TEST_F(RowSubtitlesQueueTest, ARestoredListKeepsTheSubtitlesAndTheBurnedTrack) {
     EXPECT_EQ(saved[1].burn, -1);
     EXPECT_EQ(saved[1].subtitles, PlanChoices::Subtitles::All);
 
-    window_.reset();
-    AppContext::instance().sourceList().clear();
-    window_ = std::make_unique<DroppableWindow>(AppContext::instance(), std::make_unique<RecordingSessionPower>());
-    window_->show();
-    window_->restoreQueue(store);
+    RestartWithQueue(store);
     ASSERT_TRUE(WaitForReading());
     ASSERT_EQ(window_->taskRowCount(), 2);
     QTaskWidget* restored = window_->taskRow(0);
