@@ -64,6 +64,8 @@ QString reasonOfLine(const QString& line) {
         {"video conversion error", QT_TRANSLATE_NOOP("TaskOutcome", "the pictures cannot be converted for the encoder")},
         {"audio conversion error", QT_TRANSLATE_NOOP("TaskOutcome", "the sound cannot be converted for the encoder")},
         {"worker thread error", QT_TRANSLATE_NOOP("TaskOutcome", "the system could not start another conversion")},
+        {"video encoding error", QT_TRANSLATE_NOOP("TaskOutcome", "the video encoder failed partway through")},
+        {"audio encoding error", QT_TRANSLATE_NOOP("TaskOutcome", "the audio encoder failed partway through")},
     };
     for (const auto& entry : kReasons)
         if (line.startsWith(QLatin1String(entry.prefix)))

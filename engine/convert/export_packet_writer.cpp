@@ -3,7 +3,7 @@
 namespace MediaBased {
 
 bool EncodeAndWrite(AVCodecContext& encoder, const AVFrame* frame, AVFormatContext& output,
-                    AVStream& stream, AVPacket& packet) {
+                    AVStream& stream, AVPacket& packet, std::mutex* outputLock) {
     int result = avcodec_send_frame(&encoder, frame);
     if (result == AVERROR_EOF && frame == nullptr)
         return true;  // drained before
@@ -28,7 +28,12 @@ bool EncodeAndWrite(AVCodecContext& encoder, const AVFrame* frame, AVFormatConte
             packet.duration = 1;
         av_packet_rescale_ts(&packet, encoder.time_base, stream.time_base);
         packet.stream_index = stream.index;
-        result = av_interleaved_write_frame(&output, &packet);
+        if (outputLock != nullptr) {
+            const std::lock_guard<std::mutex> writing(*outputLock);
+            result = av_interleaved_write_frame(&output, &packet);
+        } else {
+            result = av_interleaved_write_frame(&output, &packet);
+        }
         av_packet_unref(&packet);
         if (result < 0)
             return false;

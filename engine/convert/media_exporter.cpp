@@ -29,6 +29,11 @@
 namespace MediaBased {
 namespace {
 
+// What may wait for a stream's encoding stage.
+constexpr size_t kStagePictures = 4;
+constexpr size_t kStageSounds = 16;
+constexpr size_t kStageBytes = 64 * 1024 * 1024;
+
 // Logs why the file cannot be written, in words the program can show, and ends Open.
 [[noreturn]] void Fail(const std::string& message, const char* location) {
     SystemBased::ReportError(message.c_str(), location);
@@ -64,7 +69,6 @@ bool IsMatroska(const AVOutputFormat& format) {
     return std::strcmp(format.name, "matroska") == 0 || std::strcmp(format.name, "webm") == 0;
 }
 
-
 }  // namespace
 
 CMediaExporter::CMediaExporter(IMediaManager* manager) : manager_(manager) {}
@@ -94,8 +98,29 @@ void CMediaExporter::ReportOutputError(int error, OutputStep step) {
 }
 
 void CMediaExporter::CheckOutput() {
-    if (output_ != nullptr && output_->pb != nullptr && output_->pb->error < 0)
-        ReportOutputError(output_->pb->error, OutputStep::Writing);
+    int error = 0;
+    {
+        const std::lock_guard<std::mutex> reading(outputLock_);
+        if (output_ != nullptr && output_->pb != nullptr)
+            error = output_->pb->error;
+    }
+    if (error < 0)
+        ReportOutputError(error, OutputStep::Writing);
+}
+
+void CMediaExporter::CheckOutputAndEncoder(ExportOutputStream& entry) {
+    CheckOutput();
+    const bool encoderFailed =
+        entry.encodingFailed || (entry.encoding != nullptr && entry.encoding->failed());
+    if (outputFailed_ || !encoderFailed)
+        return;
+    // The rest of the stream could not be encoded: the file would miss it, so it is not
+    // worth finishing.
+    outputFailed_ = true;
+    const char* kind = entry.kind == StreamKindVideo ? "video" : "audio";
+    const std::string message = std::string(kind) + " encoding error: the " +
+                                entry.context->codec->name + " encoder failed: " + reportedPath_;
+    SystemBased::ReportMessage(message.c_str(), "63");
 }
 
 bool CMediaExporter::SetTargetInfo(IMediaInfo* info) {
@@ -133,8 +158,7 @@ void CMediaExporter::OpenOutput(const char* pathUtf8) {
         Fail(std::string("output format error: no muxer named ") + formatName, "60");
     output_.reset(created);
     packet_.reset(av_packet_alloc());
-    picture_.reset(av_frame_alloc());
-    if (packet_ == nullptr || picture_ == nullptr)
+    if (packet_ == nullptr)
         throw std::bad_alloc();
 
     const int32_t count = targetInfo_->GetStreamCount();
@@ -171,6 +195,34 @@ void CMediaExporter::OpenOutput(const char* pathUtf8) {
         Fail("output header error: " + ErrorText(written), "62");
     }
     headerWritten_ = true;
+    StartEncodingStages();
+}
+
+void CMediaExporter::StartEncodingStages() {
+    for (auto& owned : streams_) {
+        ExportOutputStream& entry = *owned;
+        // A device encoder takes its pictures from a pool of a fixed size, which frames waiting
+        // in a queue could empty: it encodes each picture as it comes.
+        if (!entry.encoderOpen || entry.stream == nullptr || entry.context == nullptr ||
+            entry.context->codec == nullptr || IsHardwareEncoder(*entry.context->codec))
+            continue;
+        entry.stagePacket.reset(av_packet_alloc());
+        if (entry.stagePacket == nullptr)
+            throw std::bad_alloc();
+        // A few frames keep the encoder busy while the next ones are scaled; sound frames are
+        // small and many.
+        const bool video = entry.kind == StreamKindVideo;
+        const size_t maxFrames = video ? kStagePictures : kStageSounds;
+        auto stage = std::make_unique<EncodeStage>(
+            [this, &entry](const AVFrame* frame) {
+                return EncodeAndWrite(*entry.context, frame, *output_, *entry.stream,
+                                      *entry.stagePacket, &outputLock_);
+            },
+            maxFrames, kStageBytes);
+        // Without a thread to spare the stream is encoded on the caller's, as it comes.
+        if (stage->Start())
+            entry.encoding = std::move(stage);
+    }
 }
 
 void CMediaExporter::SetUpStream(int32_t index) {
@@ -341,18 +393,25 @@ bool CMediaExporter::Close() {
 }
 
 bool CMediaExporter::FinishFile() {
+    // First what the filters still hold goes to every encoder, so that the encoding stages
+    // drain side by side; a failing stream must not keep the others from being completed.
     for (auto& entry : streams_) {
         if (!entry->encoderOpen || entry->stream == nullptr)
             continue;
-        // A failing stream must not keep the others from being completed.
         if (entry->kind == StreamKindVideo)
             DrainPictures(*entry);
         if (entry->framer) {
             DrainSound(*entry);
             EncodeQueuedAudio(*entry, true);
         }
-        EncodeAndWrite(*entry->context, nullptr, *output_, *entry->stream, *packet_);
+        if (entry->encoding)
+            entry->encoding->EndOfInput();
     }
+    for (auto& entry : streams_) {
+        if (entry->encoderOpen && entry->stream != nullptr && !DrainEncoder(*entry))
+            CheckOutputAndEncoder(*entry);
+    }
+    // Every stage has ended: the file is this thread's alone again.
     if (const int written = av_write_trailer(output_.get()); written < 0) {
         // Whatever keeps the trailer out leaves a file no player can use.
         CheckOutput();
@@ -366,6 +425,9 @@ bool CMediaExporter::FinishFile() {
 }
 
 void CMediaExporter::FreeOutput() {
+    // The stages use the encoders and the file: they stop first.
+    for (auto& entry : streams_)
+        entry->encoding.reset();
     for (auto& entry : streams_) {
         entry->imageConverter.reset();
         entry->resampler.reset();
@@ -378,7 +440,6 @@ void CMediaExporter::FreeOutput() {
     output_.reset();
     headerWritten_ = false;
     packet_.reset();
-    picture_.reset();
 }
 
 }  // namespace MediaBased

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,12 +61,17 @@ private:
     void OpenAudioEncoder(ExportOutputStream& entry, IStreamInfo& info);
     // Has the image converter draw the source's subtitle track the target stream names.
     void BurnSubtitles(ExportOutputStream& entry, IStreamInfo& info);
+    // Gives each software encoder a thread of its own once the header is out.
+    void StartEncodingStages();
     bool FinishFile();
     void FreeOutput();
     // Logs, the first time only, that the file failed with the FFmpeg error code error.
     void ReportOutputError(int error, OutputStep step);
     // After a failed write: logs the file's error, if it was the file that failed.
     void CheckOutput();
+    // After a failed write: logs why, the file's error or else the stream's encoder, and
+    // refuses further frames.
+    void CheckOutputAndEncoder(ExportOutputStream& entry);
 
     // A source packet for a stream that is copied; false when it is dropped or not written.
     bool WriteCopied(ExportOutputStream& entry, IMediaFrame& frame);
@@ -80,6 +86,11 @@ private:
     bool WriteAudio(ExportOutputStream& entry, IAudioFrame& frame);
     bool QueueSound(ExportOutputStream& entry, IAudioFrame& sound);
     bool EncodeQueuedAudio(ExportOutputStream& entry, bool flush);
+    // Hands an encoder-ready frame to the stream's encoder: to its encoding stage, or
+    // encoded here when it has none.
+    bool Encode(ExportOutputStream& entry, SystemBased::FramePtr frame);
+    // Drains the stream's encoder; false when it, or any frame before, failed.
+    bool DrainEncoder(ExportOutputStream& entry);
 
     IMediaManager* manager_;
     Owned<IMediaInfo> targetInfo_;
@@ -90,10 +101,12 @@ private:
     std::string reportedPath_;  // the path messages name
     bool outputFailed_ = false;
     SystemBased::OutputFormatContextPtr output_;
+    // Held while packets are written and the file's state is read: the encoding stages write
+    // from threads of their own.
+    std::mutex outputLock_;
     bool headerWritten_ = false;
     std::vector<std::unique_ptr<ExportOutputStream>> streams_;
     SystemBased::PacketPtr packet_;
-    SystemBased::FramePtr picture_;  // the reference a picture reaches the encoder through
 };
 
 }  // namespace MediaBased

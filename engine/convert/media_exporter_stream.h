@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "convert/encode_stage.h"
 #include "convert/export_audio_framer.h"
 #include "convert/export_copied_stream.h"
 #include "convert/export_frame_clock.h"
@@ -27,6 +28,11 @@ struct ExportOutputStream {
     std::unique_ptr<ExportAudioFramer> framer;    // encoded audio
     std::unique_ptr<CopiedPacketWriter> copied;   // streams written from the source's packets
     std::unique_ptr<SubtitleConverter> subtitles; // text subtitles from the source's packets
+    bool encodingFailed = false;                  // the encoder refused a frame or its packets
+    SystemBased::PacketPtr stagePacket;           // the encoding stage's scratch space
+    // Encodes on a thread of its own; null where frames are encoded as they come. Last, so
+    // that it stops before anything it uses goes.
+    std::unique_ptr<EncodeStage> encoding;
 };
 
 }  // namespace MediaBased

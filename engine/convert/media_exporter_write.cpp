@@ -44,14 +44,14 @@ bool CMediaExporter::WriteFrame(IMediaFrame* frame, uint32_t streamIndex) {
             auto* picture = dynamic_cast<IVideoFrame*>(frame);
             const bool written = picture != nullptr && WriteVideo(entry, *picture);
             if (!written)
-                CheckOutput();
+                CheckOutputAndEncoder(entry);
             return written;
         }
         if (kind == FrameKindAudio && entry.kind == StreamKindAudio) {
             auto* sound = dynamic_cast<IAudioFrame*>(frame);
             const bool written = sound != nullptr && WriteAudio(entry, *sound);
             if (!written)
-                CheckOutput();
+                CheckOutputAndEncoder(entry);
             return written;
         }
         // Nothing is written for subtitle and data frames.
@@ -72,7 +72,12 @@ bool CMediaExporter::WriteCopied(ExportOutputStream& entry, IMediaFrame& frame) 
         return false;
     int64_t start = 0;
     frame.GetTimes(&start, nullptr);
-    switch (entry.copied->Write(*packet, start, *output_, *packet_)) {
+    CopiedPacketWriter::Result result;
+    {
+        const std::lock_guard<std::mutex> writing(outputLock_);
+        result = entry.copied->Write(*packet, start, *output_, *packet_);
+    }
+    switch (result) {
     case CopiedPacketWriter::Result::Written:
         return true;
     case CopiedPacketWriter::Result::Dropped:
@@ -90,7 +95,12 @@ bool CMediaExporter::WriteConvertedSubtitle(ExportOutputStream& entry, IMediaFra
         return false;
     int64_t start = 0;
     frame.GetTimes(&start, nullptr);
-    switch (entry.subtitles->Write(*packet, start, *output_, *packet_)) {
+    SubtitleConverter::Result result;
+    {
+        const std::lock_guard<std::mutex> writing(outputLock_);
+        result = entry.subtitles->Write(*packet, start, *output_, *packet_);
+    }
+    switch (result) {
     case SubtitleConverter::Result::Written:
         return true;
     case SubtitleConverter::Result::Skipped:
@@ -127,20 +137,26 @@ bool CMediaExporter::EncodePicture(ExportOutputStream& entry, IVideoFrame& pictu
     if (count == 0)
         return true;
 
-    const AVFrame* native = HeldFrameOf(&picture);
     // A device encoder takes the picture from its own pool, copied there once for all repeats.
-    bool result = native != nullptr && FitsVideoEncoder(*native, encoder) &&
-                  av_frame_ref(picture_.get(), native) >= 0 && MoveToEncoderDevice(encoder, *picture_);
-    // A repeated picture is the same reference sent again under the next time.
+    const AVFrame* native = HeldFrameOf(&picture);
+    SystemBased::FramePtr ready;
+    if (native != nullptr && FitsVideoEncoder(*native, encoder))
+        ready.reset(av_frame_alloc());
+    bool result = ready != nullptr && av_frame_ref(ready.get(), native) >= 0 &&
+                  MoveToEncoderDevice(encoder, *ready);
+    // A repeated picture is another reference to the same buffers, under the next time.
     for (int64_t i = 0; i < count; ++i) {
         if (result) {
-            picture_->pts = entry.clock.nextPts();
-            picture_->pict_type = AV_PICTURE_TYPE_NONE;
-            result = EncodeAndWrite(encoder, picture_.get(), *output_, *entry.stream, *packet_);
+            SystemBased::FramePtr repeat(i + 1 < count ? av_frame_clone(ready.get()) : ready.release());
+            result = repeat != nullptr;
+            if (result) {
+                repeat->pts = entry.clock.nextPts();
+                repeat->pict_type = AV_PICTURE_TYPE_NONE;
+                result = Encode(entry, std::move(repeat));
+            }
         }
         entry.clock.Advance();
     }
-    av_frame_unref(picture_.get());
     return result;
 }
 
@@ -189,9 +205,28 @@ bool CMediaExporter::QueueSound(ExportOutputStream& entry, IAudioFrame& sound) {
 
 bool CMediaExporter::EncodeQueuedAudio(ExportOutputStream& entry, bool flush) {
     while (SystemBased::FramePtr next = entry.framer->Pull(flush))
-        if (!EncodeAndWrite(*entry.context, next.get(), *output_, *entry.stream, *packet_))
+        if (!Encode(entry, std::move(next)))
             return false;
     return true;
+}
+
+bool CMediaExporter::Encode(ExportOutputStream& entry, SystemBased::FramePtr frame) {
+    if (entry.encoding)
+        return entry.encoding->Push(std::move(frame));
+    if (entry.encodingFailed)
+        return false;
+    if (!EncodeAndWrite(*entry.context, frame.get(), *output_, *entry.stream, *packet_))
+        entry.encodingFailed = true;
+    return !entry.encodingFailed;
+}
+
+bool CMediaExporter::DrainEncoder(ExportOutputStream& entry) {
+    if (entry.encoding)
+        return entry.encoding->Finish();
+    if (!entry.encodingFailed &&
+        !EncodeAndWrite(*entry.context, nullptr, *output_, *entry.stream, *packet_))
+        entry.encodingFailed = true;
+    return !entry.encodingFailed;
 }
 
 }  // namespace MediaBased

@@ -119,6 +119,10 @@ TEST(TaskOutcome, StoppedEarlyEndAndUnknownFailures) {
         << "the first cause wins over what followed from it";
     EXPECT_EQ(failureReason("output error: cannot write /o/a.mp4 (Input/output error) (63)\n"),
               "cannot write the output: Input/output error");
+    EXPECT_EQ(failureReason("[libx264 @ 0x3] broken (ffmpeg)\n"
+                            "video encoding error: the libx264 encoder failed: /o/a.mp4 (63)\n"),
+              "the video encoder failed partway through")
+        << "the encoder's own line names no cause the program knows";
 }
 
 TEST(TaskOutcome, SummaryNamesOnlyWhatHappened) {

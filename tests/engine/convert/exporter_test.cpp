@@ -7,6 +7,7 @@
 #include "exporter_test_support.h"
 #include "object/media_formats.h"
 #include "object/media_manager.h"
+#include "system/base_thread.h"
 
 using namespace exporter_test;
 using SystemBased::CodecContextPtr;
@@ -257,4 +258,38 @@ TEST_F(ExporterTest, AFileThatCannotBeWrittenIsNeverReportedAsFinished) {
         allSucceeded = exporter->Close() && allSucceeded;
     }
     EXPECT_FALSE(allSucceeded);
+}
+
+TEST_F(ExporterTest, StreamsWithoutAnEncodingThreadAreEncodedTheSameOnTheCallersThread) {
+    // Each encoded stream normally gets a thread of its own; where none can be made, the
+    // exporter encodes on the caller's, and the packets must not differ.
+    const auto streamHashes = [](const std::string& path) {
+        return RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(path) +
+                          " -map 0 -c copy -f streamhash -")
+            .output;
+    };
+    std::string hashes[2];
+    for (int threadsRefused : {0, 2}) {
+        SCOPED_TRACE(threadsRefused);
+        const std::string path = PathOf("threads" + std::to_string(threadsRefused) + ".mkv");
+        CMediaManager manager;
+        SystemBased::FailNextThreadStarts(threadsRefused);
+        auto exporter = OpenExporter(manager, "matroska",
+                                     {VideoRecord("mpeg4", 320, 240), AudioRecord("aac", 48000, 2, 128000)}, path);
+        SystemBased::FailNextThreadStarts(0);
+        ASSERT_NE(exporter, nullptr);
+        SyntheticFeed feed;
+        feed.videoSlot = 0;
+        feed.audioSlot = 1;
+        feed.width = 320;
+        feed.height = 240;
+        feed.seconds = 2.0;
+        EXPECT_TRUE(Feed(*exporter, feed));
+        ASSERT_TRUE(exporter->Close());
+        EXPECT_TRUE(DecodesCleanly(path));
+        hashes[threadsRefused / 2] = streamHashes(path);
+    }
+    EXPECT_NE(hashes[0].find("0,v,"), std::string::npos) << hashes[0];
+    EXPECT_NE(hashes[0].find("1,a,"), std::string::npos) << hashes[0];
+    EXPECT_EQ(hashes[0], hashes[1]);
 }
