@@ -39,7 +39,8 @@ tsan: deps
 	@cmake -S . -B $(BUILD_DIR)/tsan -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=thread \
 	  -DCORVANE_ENGINE_ONLY=ON
 	@cmake --build $(BUILD_DIR)/tsan -j $(JOBS)
-	@cd $(BUILD_DIR)/tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	@cd $(BUILD_DIR)/tsan && \
+	  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp \
 	  ctest $(CTEST_FLAGS) -j $(JOBS) -L threaded
 
 # The main window with three tasks, mid-run, rendered without a display.

@@ -1,5 +1,7 @@
 // Writes one output file: creates the container, its streams and their encoders from a target
-// description, then encodes the frames it is given, interleaving the packets.
+// description, then encodes the frames it is given, interleaving the packets. Its caller's
+// thread scales and resamples; each software encoder runs on an encoding stage of its own.
+// WriteFrame and Close come from one thread at a time.
 #pragma once
 
 #include <memory>
