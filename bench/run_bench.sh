@@ -139,8 +139,8 @@ read -r rw _ rm < "$work/cli-remux.time"
 printf "remux speed: %.0fx real time, peak memory %.1f MB\n\n" "$(echo "600 / $rw" | bc -l)" \
   "$(echo "$rm / 1024" | bc -l)"
 printf "%-22s %14s %14s\n" "1080p 60 s" "busiest thread" "on 16 CPUs"
-read -r cb cb16 fb fb16 < <(cat "$work/cli-big-here.thread" "$work/cli-big-16.thread" \
-  "$work/ffmpeg-big-here.thread" "$work/ffmpeg-big-16.thread" | tr '\n' ' ')
+cb=$(cat "$work/cli-big-here.thread"); cb16=$(cat "$work/cli-big-16.thread")
+fb=$(cat "$work/ffmpeg-big-here.thread"); fb16=$(cat "$work/ffmpeg-big-16.thread")
 printf "%-22s %14.2f %14.2f\n%-22s %14.2f %14.2f\n%-22s %14.2f %14.2f\n\n" \
   "corvane-cli cpu s" "$cb" "$cb16" "ffmpeg cpu s" "$fb" "$fb16" \
   "ratio (cli / ffmpeg)" "$(echo "$cb / $fb" | bc -l)" "$(echo "$cb16 / $fb16" | bc -l)"

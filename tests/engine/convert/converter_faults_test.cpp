@@ -219,6 +219,39 @@ TEST_F(ConverterFaultTest, DiskFillingUpFailsOnlyTheTaskThatHitIt) {
     EXPECT_EQ(Entries(dir_), (std::set<std::string>{"long_input.mkv", "out1.avi"}));
 }
 
+// Sound that turns to NaN a second in makes the AAC encoder refuse it: the task must fail with
+// the encoder named and leave no file, instead of finishing a file whose sound ends early, and
+// the next task still runs.
+TEST_F(ConverterFaultTest, AnEncoderFailingMidStreamFailsItsTaskAndTheBatchGoesOn) {
+    const std::string broken = (dir_ / "nan_sound.mkv").string();
+    const CommandResult made = RunCommand(
+        "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=320x180:rate=25:duration=10 "
+        "-f lavfi -i \"aevalsrc=if(gte(t\\,1)\\,0/0\\,sin(2*PI*440*t)):s=48000:d=10\" "
+        "-c:v libx264 -preset ultrafast -c:a pcm_f32le " + ShellQuote(broken));
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    const std::string good = LongInput();
+    converter_test::OutputShape shape;
+    shape.audioCodec = "aac";
+    Owned<IMediaConverter> converter(manager_->CreateConverter());
+    ASSERT_NE(converter, nullptr);
+    converter->SetMaxParallelTasks(1);
+    const std::string failedTarget = (dir_ / "broken.mkv").string();
+    const std::string goodTarget = (dir_ / "good.mkv").string();
+    ASSERT_GT(converter->AddTask(converter_test::MakeConfig(*manager_, broken, failedTarget, shape).get()), 0);
+    ASSERT_GT(converter->AddTask(converter_test::MakeConfig(*manager_, good, goodTarget, shape).get()), 0);
+    ASSERT_TRUE(converter->Start());
+    WaitUntilDone(converter.get());
+    EXPECT_EQ(StateOf(converter.get(), 0), TaskFailed);
+    const std::string log = converter->GetTaskLog(0);
+    EXPECT_NE(log.find("audio encoding error: the aac encoder failed: " + failedTarget), std::string::npos) << log;
+    EXPECT_FALSE(fs::exists(failedTarget));
+    EXPECT_EQ(StateOf(converter.get(), 1), TaskFinished) << converter->GetTaskLog(1);
+    EXPECT_TRUE(DecodesCleanly(goodTarget));
+    ASSERT_TRUE(converter->Stop());
+    converter.reset();
+    EXPECT_EQ(Entries(dir_), (std::set<std::string>{"good.mkv", "long_input.mkv", "nan_sound.mkv"}));
+}
+
 // The input goes away or shrinks under a running task. An open file stays readable after it is
 // removed, and a shortened one simply ends early; either way the task must end, and a task
 // that says "finished" must have left a complete file.

@@ -24,9 +24,11 @@ struct OutputShape {
     const char* container = "matroska";
     const char* videoCodec = "mpeg4";
     int32_t videoBitRate = 600000;
+    const char* audioCodec = "mp2";
 };
 
-// Streams 0 (video) and 1 (audio) of source to the shape's video codec + MP2 at 25 fps.
+// Streams 0 (video) and 1 (audio) of source to the shape's codecs (MP2 sound unless told),
+// video at 25 fps.
 inline Owned<MediaBased::IMediaTaskConfig> MakeConfig(MediaBased::IMediaManager& manager,
                                                       const std::string& source,
                                                       const std::string& target,
@@ -46,10 +48,10 @@ inline Owned<MediaBased::IMediaTaskConfig> MakeConfig(MediaBased::IMediaManager&
     v.bitRate = shape.videoBitRate;
     v.encode = 1;
     info->AddStream(&v);
-    char audio[] = "mp2";
+    std::string audio = shape.audioCodec;
     StreamRecord a{};
     a.kind = StreamKindAudio;
-    a.codecName = audio;
+    a.codecName = audio.data();
     a.sampleRate = 44100;
     a.channels = 2;
     a.bitRate = 128000;
