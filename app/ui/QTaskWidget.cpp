@@ -25,15 +25,24 @@ using namespace MediaBased;
 namespace {
 
 // The stand-in picture while a file is read, or when it cannot be: a designer's drawing.
+// A designed picture from the skin, or a plain grey one where it cannot be read.
+QImage skinThumbnail(const QString& resource) {
+    QImage drawn(resource);
+    if (drawn.isNull()) {
+        drawn = QImage(SourceFile::kThumbnailWidth, SourceFile::kThumbnailHeight, QImage::Format_RGB32);
+        drawn.fill(Qt::lightGray);
+    }
+    return drawn;
+}
+
 const QImage& placeholderThumbnail() {
-    static const QImage picture = [] {
-        QImage drawn(QStringLiteral(":/task/thumbnailReading"));
-        if (drawn.isNull()) {
-            drawn = QImage(SourceFile::kThumbnailWidth, SourceFile::kThumbnailHeight, QImage::Format_RGB32);
-            drawn.fill(Qt::lightGray);
-        }
-        return drawn;
-    }();
+    static const QImage picture = skinThumbnail(QStringLiteral(":/task/thumbnailReading"));
+    return picture;
+}
+
+// A file with nothing to show: sound only.
+const QImage& soundThumbnail() {
+    static const QImage picture = skinThumbnail(QStringLiteral(":/task/thumbnailSound"));
     return picture;
 }
 
@@ -142,7 +151,10 @@ void QTaskWidget::showSource() {
     }
     ui_->lblInfo->setToolTip(state == SourceState::Unreadable ? ui_->lblInfo->text() : QString());
     const bool ready = state == SourceState::Ready;
-    setThumbnail(ready ? source_->thumbnail() : placeholderThumbnail());
+    if (!ready)
+        setThumbnail(placeholderThumbnail());
+    else
+        setThumbnail(source_->videoStream() >= 0 ? source_->thumbnail() : soundThumbnail());
     // What the output will be is known once the file is.
     ui_->lbl2->setVisible(ready);
     ui_->lblOutInfo->setVisible(ready);

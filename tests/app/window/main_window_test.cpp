@@ -31,6 +31,17 @@ TEST_F(MainWindowTest, RowsFollowTheSourceList) {
     EXPECT_FALSE(ui().widgetGuide->isVisible());
     EXPECT_TRUE(ui().btnConvert->isEnabled());
     EXPECT_EQ(ui().taskList->item(0)->sizeHint().height(), 96);
+    // A file with sound only shows the skin's sound picture, not an empty black frame; a film
+    // shows its own picture.
+    const auto shown = [this](int row) {
+        const QIcon icon = window_->taskRow(row)->findChild<QPushButton*>("btnThum")->icon();
+        return icon.pixmap(QSize(160, 90)).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage sound = QImage(":/task/thumbnailSound").convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(sound.isNull());
+    EXPECT_EQ(shown(1), sound);
+    EXPECT_NE(shown(0), sound);
+    EXPECT_EQ(shown(0).size(), sources.at(0)->thumbnail().size());
 
     // Removing the first row keeps the second one's widget.
     QTaskWidget* second = window_->taskRow(1);
