@@ -26,13 +26,14 @@ public:
     bool requestSuspend() override { return false; }
 };
 
-// A film the default profile encodes (its size and rate are not the profile's), so that the
-// picture shows a conversion under way rather than a copy that is over at once.
+// A film the default profile encodes: MPEG-4 Part 2, as an older camera writes it, which an
+// H.264 profile cannot copy. The picture then shows a conversion under way rather than a copy
+// that is over at once.
 bool MakeLongInput(const QString& path) {
     return QProcess::execute("ffmpeg", {"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
                                         "testsrc2=size=1920x1080:rate=24000/1001:duration=40", "-f", "lavfi",
-                                        "-i", "sine=frequency=440:duration=40", "-c:v", "libx264", "-preset",
-                                        "ultrafast", "-c:a", "aac", path}) == 0;
+                                        "-i", "sine=frequency=440:duration=40", "-c:v", "mpeg4", "-q:v", "3",
+                                        "-c:a", "aac", path}) == 0;
 }
 
 bool Save(QWidget& window, const QString& output) {
