@@ -24,8 +24,7 @@ using namespace MediaBased;
 
 namespace {
 
-// The stand-in picture while a file is read, or when it cannot be: a designer's drawing.
-// A designed picture from the skin, or a plain grey one where it cannot be read.
+// A designer's picture from the skin, or a plain grey one where it cannot be read.
 QImage skinThumbnail(const QString& resource) {
     QImage drawn(resource);
     if (drawn.isNull()) {
@@ -35,6 +34,7 @@ QImage skinThumbnail(const QString& resource) {
     return drawn;
 }
 
+// The stand-in picture while a file is read, or when it cannot be.
 const QImage& placeholderThumbnail() {
     static const QImage picture = skinThumbnail(QStringLiteral(":/task/thumbnailReading"));
     return picture;

@@ -28,12 +28,11 @@ bool EncodeAndWrite(AVCodecContext& encoder, const AVFrame* frame, AVFormatConte
             packet.duration = 1;
         av_packet_rescale_ts(&packet, encoder.time_base, stream.time_base);
         packet.stream_index = stream.index;
-        if (outputLock != nullptr) {
-            const std::lock_guard<std::mutex> writing(*outputLock);
-            result = av_interleaved_write_frame(&output, &packet);
-        } else {
-            result = av_interleaved_write_frame(&output, &packet);
-        }
+        std::unique_lock<std::mutex> writing;
+        if (outputLock != nullptr)
+            writing = std::unique_lock<std::mutex>(*outputLock);
+        result = av_interleaved_write_frame(&output, &packet);
+        writing = {};
         av_packet_unref(&packet);
         if (result < 0)
             return false;
