@@ -5,6 +5,7 @@
 #include "filters/channel_layouts.h"
 #include "import/frame_timing.h"
 #include "object/media_formats.h"
+#include "system/feeding_priority.h"
 #include "system/module_logger.h"
 #include "system/thread_budget.h"
 
@@ -64,7 +65,15 @@ void StreamDecoder::Open() {
         context->thread_count = kFrameThreadsAllowed ? SystemBased::ThreadBudget() : 1;
         context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     }
-    if (avcodec_open2(context.get(), codec, nullptr) < 0)
+    int opened = 0;
+    const auto open = [&] { opened = avcodec_open2(context.get(), codec, nullptr); };
+    // The decoder's threads start inside the open and keep the priority of the thread that
+    // started them: they decode below the encoder they feed.
+    if (type_ == AVMEDIA_TYPE_VIDEO && context->thread_count != 1)
+        SystemBased::RunAtFeedingPriority("vt-decoder", open);
+    else
+        open();
+    if (opened < 0)
         SystemBased::ReportError("avcodec_open error.", "301");
     context_ = std::move(context);
     holdsInput_ = false;

@@ -2,8 +2,12 @@
 
 #include <dlfcn.h>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 
 namespace SystemBased::Platform {
 
@@ -13,6 +17,26 @@ uint64_t CurrentThreadId() {
 
 void NameCurrentThread(const char* name) {
     ::pthread_setname_np(::pthread_self(), name);
+}
+
+int CurrentThreadNice() {
+    errno = 0;
+    const int nice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(CurrentThreadId()));
+    return errno == 0 ? nice : 0;
+}
+
+bool LowerCurrentThreadPriorityTo(int nice) {
+    // On Linux PRIO_PROCESS with a thread's id sets that thread alone.
+    const int target = std::min(nice, 19);
+    if (target <= CurrentThreadNice())
+        return true;
+    return ::setpriority(PRIO_PROCESS, static_cast<id_t>(CurrentThreadId()), target) == 0;
+}
+
+int ProcessNice() {
+    errno = 0;
+    const int nice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::getpid()));
+    return errno == 0 ? nice : 0;
 }
 
 int ProcessorCount() {

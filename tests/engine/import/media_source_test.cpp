@@ -5,9 +5,17 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "import_test_support.h"
 #include "object/media_manager.h"
+#include "system/base_thread.h"
+#include "system/feeding_priority.h"
+#include "system/platform.h"
 
 using namespace MediaBased;
 
@@ -305,4 +313,53 @@ TEST(MediaSource, ReleaseReturnsPromptlyWhateverTheWorkerIsDoing) {
         opened.source.reset();
         EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(500)) << wait;
     }
+}
+
+namespace {
+
+// Nice values of this process's threads called name, read from /proc.
+std::vector<int> NiceOfThreadsCalled(const std::string& name) {
+    std::vector<int> nices;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string called;
+        std::getline(comm, called);
+        if (called != name)
+            continue;
+        std::ifstream stat(task.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        // The fields after the name's closing parenthesis; nice is the 17th of them.
+        std::istringstream rest(line.substr(line.rfind(')') + 2));
+        std::string field;
+        for (int i = 0; i < 17 && rest >> field; ++i) {
+        }
+        nices.push_back(std::stoi(field));
+    }
+    return nices;
+}
+
+}  // namespace
+
+TEST(MediaSource, VideoDecoderThreadsRunBelowTheEncodersTheyFeed) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "this build decodes on the calling thread";
+#endif
+    if (SystemBased::GetProcessorCount() < 2)
+        GTEST_SKIP() << "one processor: the decoder starts no threads";
+    const int callerNice = SystemBased::Platform::CurrentThreadNice();
+    OpenedSource opened = Open("h264_aac.mkv", {{0, 0}, {1, 0}});
+    ASSERT_NE(opened.source, nullptr);
+    const std::vector<Delivered> frames = ReadAll(opened.source.get(), 10);
+    ASSERT_EQ(frames.size(), 10u);
+
+    const std::vector<int> decoders = NiceOfThreadsCalled("vt-decoder");
+    ASSERT_FALSE(decoders.empty()) << "the decoder's threads";
+    const int lowered = std::min(SystemBased::Platform::ProcessNice() + SystemBased::kFeedingNiceSteps, 19);
+    for (int nice : decoders)
+        EXPECT_EQ(nice, lowered);
+    EXPECT_EQ(SystemBased::Platform::CurrentThreadNice(), callerNice) << "the opening thread keeps its own";
+
+    opened.source.reset();
+    EXPECT_TRUE(NiceOfThreadsCalled("vt-decoder").empty()) << "the decoder's threads end with it";
 }
