@@ -145,7 +145,6 @@ void ShowProgress(CliProgress& progress, const std::vector<FileResult>& results)
 bool RunConversion(AppContext& context, const OutputSetting& setting, const QString& folder, int parallel,
                    std::vector<FileResult>& results, const std::vector<int>& resultOfSource) {
     SourceList& sources = context.sourceList();
-    sources.setThumbnails(false);  // nothing here shows one
     CliProgress progress(::isatty(STDERR_FILENO) == 1);
     ConversionRun run(context.mediaManager());
     if (sources.count() == 0 || g_interrupted) {
@@ -274,6 +273,7 @@ int main(int argc, char** argv) {
         setting->copyStreams = false;
 
     std::vector<int> resultOfSource;  // source-list index -> result index
+    context.sourceList().setThumbnails(false);  // nothing here shows one
     std::vector<FileResult> results = AddSources(options, context.sourceList(), resultOfSource);
     if (!ChooseTracks(options, context.sourceList(), results, resultOfSource))
         return kUsageError;

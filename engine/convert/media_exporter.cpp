@@ -29,8 +29,9 @@
 namespace MediaBased {
 namespace {
 
-// What may wait for a stream's encoding stage.
-constexpr size_t kStagePictures = 4;
+// What may wait for a stream's encoding stage: enough scaled pictures that decoding and scaling
+// can run ahead while the encoder's threads wait on one another.
+constexpr size_t kStagePictures = 8;
 constexpr size_t kStageSounds = 16;
 constexpr size_t kStageBytes = 64 * 1024 * 1024;
 
