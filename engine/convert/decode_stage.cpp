@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "object/media_frame.h"
-#include "system/feeding_priority.h"
 #include "system/thread_budget.h"
 
 namespace MediaBased {
@@ -62,8 +61,6 @@ void DecodeStage::Run() {
     // What the source reports while decoding belongs to this task, as on the task's thread.
     const SystemBased::TaskLogScope intoTaskLog(log_);
     const SystemBased::ThreadBudgetScope threads(threadBudget_);
-    // Decoding feeds the encoders and yields to them; this thread ends with the task.
-    SystemBased::LowerToFeedingPriority();
     try {
         Decode();
     } catch (...) {
